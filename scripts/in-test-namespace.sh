@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Runs inside the private network namespace made by test.sh: brings up loopback with the
+# station's fixed addresses, starts a PulseAudio daemon on a null sink, runs ctest, cleans up.
+set -uo pipefail
+build="$1"
+
+ip link set lo up
+# The station's own fixed destinations, answered locally inside this namespace only.
+ip addr add 192.168.11.12/32 dev lo
+ip route add default dev lo
+
+export QT_QPA_PLATFORM=offscreen
+export XDG_RUNTIME_DIR="$(mktemp -d)"
+chmod 700 "$XDG_RUNTIME_DIR"
+
+pulse_pid=""
+if command -v pulseaudio >/dev/null 2>&1; then
+  pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit --log-target=stderr \
+    --load="module-native-protocol-unix" \
+    --load="module-null-sink sink_name=nullsink" \
+    --load="module-always-sink" 2>"$XDG_RUNTIME_DIR/pulse.log" &
+  pulse_pid=$!
+  for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+  pactl set-default-sink nullsink >/dev/null 2>&1 || true
+  pactl set-default-source nullsink.monitor >/dev/null 2>&1 || true
+fi
+
+cd "$build"
+ctest --output-on-failure -j2
+status=$?
+
+if [ -n "$pulse_pid" ]; then
+  kill "$pulse_pid" 2>/dev/null
+  wait "$pulse_pid" 2>/dev/null
+fi
+rm -rf "$XDG_RUNTIME_DIR"
+exit $status
