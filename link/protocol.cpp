@@ -47,6 +47,13 @@ int payloadLength(quint16 opcode, const uint8_t* payload)
     }
 }
 
+OP_PAYLOAD_t payloadFrom(const QByteArray& record)
+{
+    OP_PAYLOAD_t payload;
+    memcpy(payload.bytes, record.constData(), static_cast<size_t>(qMin(record.size(), kPayloadSize)));
+    return payload;
+}
+
 QByteArray buildFrame(quint16 opcode, const OP_PAYLOAD_t& payload)
 {
     const int length = payloadLength(opcode, payload.bytes);

@@ -69,6 +69,9 @@ int payloadLength(quint16 opcode, const uint8_t* payload);
 
 bool isSessionSecretOpcode(quint16 opcode);
 
+// A zero-filled payload holding `record` at offset 0 (cut to the buffer's size).
+OP_PAYLOAD_t payloadFrom(const QByteArray& record);
+
 // 6 + L bytes, seqnum 0; empty when the opcode has no entry or L exceeds the payload buffer.
 QByteArray buildFrame(quint16 opcode, const OP_PAYLOAD_t& payload);
 

@@ -1,0 +1,115 @@
+#pragma once
+// Report records of the modem's status, parameters and radio controls, and their codecs.
+// Decoders read missing bytes as zero; encoders produce the full record the modem sends.
+
+#include <QByteArray>
+#include <QMetaType>
+#include <QVector>
+#include <cstdint>
+
+struct REP_VERSION_t {
+    uint16_t major = 0;
+    uint8_t minor = 0;
+    uint8_t revision = 0;
+    uint32_t build = 0;
+    uint8_t hardware = 0;
+    uint8_t function = 0;
+};
+
+struct REP_CONT_STATUS_t {
+    uint8_t opmode = 0;
+    uint8_t sync = 0;
+    uint8_t rssi = 0; // magnitude in dB; the level is minus this value
+    int8_t temp1 = 0;
+    int8_t temp2 = 0;
+    uint16_t received = 0;
+    uint16_t errors = 0;
+    uint16_t lost = 0;
+    uint16_t sent = 0;
+    int32_t rx_bits = 0;
+    int32_t tx_bits = 0;
+};
+
+struct REP_EXTENDED_STATUS_t {
+    enum Flag : uint8_t { Synchronised = 0x01, AntennaFault = 0x02, TxPowerOff = 0x04, ModeWhite = 0x08 };
+    uint8_t mode = 0;
+    uint8_t role = 0;
+    uint8_t spreading = 0;
+    uint8_t modulation = 0;
+    uint8_t flags = 0;
+    uint8_t antenna = 0;
+    uint8_t tx_power = 0;
+    uint16_t rssi = 0; // hundredths of a dB
+    int16_t temp1 = 0; // x100
+    int16_t temp2 = 0; // x100
+    uint16_t received = 0;
+    uint16_t errors = 0;
+    uint16_t lost = 0;
+    uint16_t sent = 0;
+    int32_t rx_bits = 0;
+    int32_t tx_bits = 0;
+    int32_t tx_dropped_bits = 0;
+};
+Q_DECLARE_METATYPE(REP_EXTENDED_STATUS_t)
+
+struct ID_STATISTIC_entry_t {
+    uint8_t identifier = 0;
+    uint16_t rssi = 0;
+    uint32_t range = 0;
+    uint16_t rx_first = 0;
+    uint16_t rx_second = 0;
+    uint32_t further = 0;
+};
+
+struct REP_ID_STATISTIC_t {
+    uint8_t own_index = 0;
+    QVector<ID_STATISTIC_entry_t> entries; // N entries; entries beyond the report read as zero
+};
+
+struct REP_PARAMETERS_t {
+    uint64_t lowest = 0;
+    uint64_t highest = 0;
+    uint32_t step = 0;
+};
+
+// Transmit and receive frequency reports and requests share this 8-byte record.
+struct REP_RX_FREQUENCY_t {
+    uint64_t frequency = 0;
+};
+Q_DECLARE_METATYPE(REP_RX_FREQUENCY_t)
+using REP_TX_FREQUENCY_t = REP_RX_FREQUENCY_t;
+
+struct CMD_ANTENNA_SEL_t {
+    uint8_t antenna = 0; // 0 sector, 1 omnidirectional
+};
+Q_DECLARE_METATYPE(CMD_ANTENNA_SEL_t)
+
+namespace records {
+
+constexpr int kVersionSize = 12;
+constexpr int kContStatusSize = 29;
+constexpr int kExtendedStatusSize = 136;
+constexpr int kIdStatisticHeadSize = 16;
+constexpr int kIdStatisticEntrySize = 20;
+constexpr int kParametersSize = 1024;
+constexpr int kFrequencySize = 8;
+
+REP_VERSION_t decodeVersion(const QByteArray& rep);
+QByteArray encodeVersion(const REP_VERSION_t& v);
+
+REP_CONT_STATUS_t decodeContStatus(const QByteArray& rep);
+QByteArray encodeContStatus(const REP_CONT_STATUS_t& s);
+
+REP_EXTENDED_STATUS_t decodeExtendedStatus(const QByteArray& rep);
+QByteArray encodeExtendedStatus(const REP_EXTENDED_STATUS_t& s);
+
+REP_ID_STATISTIC_t decodeIdStatistic(const QByteArray& rep);
+QByteArray encodeIdStatistic(const REP_ID_STATISTIC_t& s);
+
+REP_PARAMETERS_t decodeParameters(const QByteArray& rep);
+QByteArray encodeParameters(const REP_PARAMETERS_t& p);
+
+REP_RX_FREQUENCY_t decodeFrequency(const QByteArray& rep);
+QByteArray encodeFrequency(uint64_t hz);
+
+} // namespace records
