@@ -132,7 +132,8 @@ std::optional<ControlCommand> parse(const QString& line, QString& error)
         if (rest.isEmpty() || rest.size() > most || !p)
             return fail(QStringLiteral("%1 needs a probability from 0 to 1").arg(words.first()));
         command.value = *p;
-        command.corruptions = Faults::AnyCorruption;
+        if (command.verb == Verb::Corrupt)
+            command.corruptions = Faults::AnyCorruption;
         if (rest.size() == 2) {
             const std::optional<unsigned> kinds = corruptionKinds(rest.at(1));
             if (!kinds)

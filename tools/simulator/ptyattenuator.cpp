@@ -71,15 +71,16 @@ void PtyAttenuator::readCommands()
         const QByteArray line = m_pending.left(end);
         m_pending.remove(0, end + 1);
         const std::optional<double> db = parseCommand(line);
+        // The new value holds before the station hears that it was taken.
+        if (db) {
+            m_attenuation = *db;
+            emit attenuationChanged(*db);
+        }
         const char* reply = db ? "attOK" : "attERR";
         const ssize_t length = ssize_t(std::strlen(reply));
         if (::write(m_master, reply, size_t(length)) != length)
             emit event(QStringLiteral("attenuator: reply not written"));
         emit event(QStringLiteral("attenuator: \"%1\" -> %2").arg(QString::fromLatin1(line.trimmed()), QLatin1String(reply)));
-        if (db) {
-            m_attenuation = *db;
-            emit attenuationChanged(*db);
-        }
     }
     if (m_pending.size() > kMaxLine)
         m_pending.clear();
