@@ -3,7 +3,6 @@
 #include "simclock.h"
 
 #include <QNetworkDatagram>
-#include <QRandomGenerator>
 
 namespace {
 
@@ -25,7 +24,10 @@ SimModem::SimModem(int number, const SimConfig& config, const RadioEnvironment& 
     , m_stepper(config.stepperSpeed, simclock::nowMs())
     , m_link([this](const QByteArray& d, const QHostAddress& to, quint16 port) { m_control.writeDatagram(d, to, port); },
           seedFor(config.seed, number, 2), this)
+    , m_clockDrift(seedFor(config.seed, number, 3))
 {
+    // Precise: coarse timers would gather a thousand modems' reports into a few bursts.
+    m_statusTimer.setTimerType(Qt::PreciseTimer);
     m_link.setFaults(config.faults);
     connect(&m_link, &FaultyLink::event, this, &SimModem::note);
     connect(&m_control, &QUdpSocket::readyRead, this, &SimModem::readControl);
@@ -44,9 +46,15 @@ bool SimModem::start(QString& error)
         }
     }
     // Modems started together report at spread-out moments, as independent devices would.
-    const quint32 phaseSeed = seedFor(m_config.seed, m_number, 3);
-    m_statusTimer.start(int(QRandomGenerator(phaseSeed).bounded(quint32(m_config.periodMs))));
+    m_statusTimer.start(int(m_clockDrift.bounded(quint32(m_config.periodMs))));
     return true;
+}
+
+int SimModem::nextReportInterval()
+{
+    // Each modem keeps its own clock, a little off, so that no two stay in step for long.
+    const int drift = m_config.periodMs / 50;
+    return m_config.periodMs + m_clockDrift.bounded(-drift, drift + 1);
 }
 
 void SimModem::note(const QString& text)
@@ -132,7 +140,7 @@ void SimModem::readController()
 
 void SimModem::reportStatus()
 {
-    m_statusTimer.setInterval(m_config.periodMs);
+    m_statusTimer.setInterval(nextReportInterval());
     const qint64 now = simclock::nowMs();
     if (m_downUntilMs != 0) {
         if (now < m_downUntilMs)

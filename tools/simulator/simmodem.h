@@ -9,6 +9,7 @@
 
 #include <QHostAddress>
 #include <QObject>
+#include <QRandomGenerator>
 #include <QTimer>
 #include <QUdpSocket>
 
@@ -48,6 +49,7 @@ private slots:
 private:
     void note(const QString& text);
     void goDown();
+    int nextReportInterval();
 
     const int m_number;
     const QHostAddress m_address;
@@ -59,6 +61,7 @@ private:
     QUdpSocket m_controller;
     FaultyLink m_link;
     QTimer m_statusTimer;
+    QRandomGenerator m_clockDrift;
     qint64 m_downUntilMs = 0;
     qint64 m_reportsPausedUntilMs = 0;
     bool m_controllerSilent = false;
