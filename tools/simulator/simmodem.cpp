@@ -86,7 +86,7 @@ void SimModem::hardReset()
     goDown();
 }
 
-void SimModem::disconnect()
+void SimModem::disconnectStation()
 {
     m_reportsPausedUntilMs = simclock::nowMs() + m_config.disconnectMs;
     note(QStringLiteral("no reports to %1 for %2 ms").arg(m_config.stationAddress.toString()).arg(m_config.disconnectMs));
@@ -112,7 +112,7 @@ void SimModem::readControl()
             break;
         case ModemModel::Service::Disconnect:
             if (datagram.senderAddress().isEqual(m_config.stationAddress, QHostAddress::TolerantConversion))
-                disconnect();
+                disconnectStation();
             else
                 note(QStringLiteral("disconnect from another station, reports go on"));
             break;

@@ -24,18 +24,13 @@ public:
     // Binds both ports and starts reporting; false with the reason when a port cannot be bound.
     bool start(QString& error);
 
-    int number() const { return m_number; }
-    QHostAddress address() const { return m_address; }
-    ModemModel& model() { return m_model; }
     StepperModel& stepper() { return m_stepper; }
     FaultyLink& link() { return m_link; }
 
-    // The service actions, as the control protocol asks for them.
+    // Service actions, as the control protocol or the control lines ask for them.
     void reboot();
-    void hardReset();
-    void disconnect();
+    void disconnectStation();
 
-    bool isDown() const;
     void setControllerSilent(bool silent) { m_controllerSilent = silent; }
 
 signals:
@@ -48,7 +43,9 @@ private slots:
 
 private:
     void note(const QString& text);
+    bool isDown() const;
     void goDown();
+    void hardReset();
     int nextReportInterval();
 
     const int m_number;

@@ -83,7 +83,7 @@ QString SimNetwork::apply(const ControlCommand& command)
         case Verb::Resume: faults.silentUntilMs = 0; break;
         case Verb::Clear: faults = Faults(); break;
         case Verb::Reboot: modem->reboot(); break;
-        case Verb::Disconnect: modem->disconnect(); break;
+        case Verb::Disconnect: modem->disconnectStation(); break;
         case Verb::Stall: modem->stepper().setStalled(command.on, now); break;
         case Verb::ControllerSilence: modem->setControllerSilent(command.on); break;
         default: break;

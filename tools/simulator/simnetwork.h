@@ -21,8 +21,6 @@ public:
     bool start(QString& error);
 
     int count() const { return m_modems.size(); }
-    SimModem* modem(int number) const { return m_modems.value(number - 1); }
-    double attenuation() const { return m_radio.attenuationDb; }
 
     // One control line; the answer is "ok: <line>" or "error: <reason>", after the help text for "help".
     QString execute(const QString& line);
