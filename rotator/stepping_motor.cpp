@@ -2,10 +2,9 @@
 
 #include "tic_udp_socket.h"
 
-#include <QDeadlineTimer>
-#include <QMutexLocker>
 #include <QtDebug>
 
+#include <chrono>
 #include <cmath>
 #include <utility>
 
@@ -18,7 +17,7 @@ constexpr uint8_t kResetCommandTimeout = 0x8C;
 constexpr uint8_t kGetVariable = 0xA1;
 constexpr uint8_t kCurrentPosition = 0x22;  // offset of the i32 present position
 
-constexpr int kPollIntervalMs = 100;
+constexpr std::chrono::milliseconds kPollInterval(100);
 constexpr int kStallPolls = 20;  // unchanged polls tolerated before a stall is reported
 }
 
@@ -43,14 +42,14 @@ SteppingMotor::~SteppingMotor()
 
 void SteppingMotor::set_device_addr(const QHostAddress& address, quint16 port)
 {
-    QMutexLocker locker(&mutex);
+    std::lock_guard<std::mutex> guard(mutex);
     device_address = address;
     device_port = port;
 }
 
 void SteppingMotor::set_bind_port(quint16 port)
 {
-    QMutexLocker locker(&mutex);
+    std::lock_guard<std::mutex> guard(mutex);
     bind_port = port;
 }
 
@@ -59,32 +58,32 @@ void SteppingMotor::set_angle(double degrees)
     if (!(degrees >= minimum_angle && degrees <= maximum_angle))
         return;
     const auto steps = qint32(std::round(span_steps * degrees / span_angle));
-    QMutexLocker locker(&mutex);
+    std::lock_guard<std::mutex> guard(mutex);
     target = steps;
 }
 
 double SteppingMotor::get_angle()
 {
-    QMutexLocker locker(&mutex);
+    std::lock_guard<std::mutex> guard(mutex);
     return interface_error != 0 ? qQNaN() : angle_of(position);
 }
 
 void SteppingMotor::request_zero()
 {
-    QMutexLocker locker(&mutex);
+    std::lock_guard<std::mutex> guard(mutex);
     zero_request = true;
 }
 
 void SteppingMotor::request_reinit()
 {
-    QMutexLocker locker(&mutex);
+    std::lock_guard<std::mutex> guard(mutex);
     reinit_request = true;
 }
 
 int SteppingMotor::start_motor()
 {
     {
-        QMutexLocker locker(&mutex);
+        std::lock_guard<std::mutex> guard(mutex);
         if (running)
             return -1;
         running = true;
@@ -96,9 +95,9 @@ int SteppingMotor::start_motor()
 void SteppingMotor::stop_motor()
 {
     {
-        QMutexLocker locker(&mutex);
+        std::lock_guard<std::mutex> guard(mutex);
         running = false;
-        stop_wakeup.wakeAll();
+        stop_wakeup.notify_all();
     }
     wait();
 }
@@ -107,13 +106,13 @@ void SteppingMotor::run()
 {
     TicUdpSocket tic;
     Poll poll;
-    QMutexLocker locker(&mutex);
+    std::unique_lock<std::mutex> lock(mutex);
     while (running) {
         if (tic.state() == QAbstractSocket::UnconnectedState)
             bind_socket(tic);
         else if (follow_device(tic))
-            exchange(tic, poll, locker);
-        rest();
+            exchange(tic, poll, lock);
+        rest(lock);
     }
 }
 
@@ -144,14 +143,14 @@ bool SteppingMotor::follow_device(TicUdpSocket& tic)
 
 // One command exchange. Entered and left with the mutex held; releases it around the I/O
 // and publishes the results before signalling them, so a slot reading get_angle sees them.
-void SteppingMotor::exchange(TicUdpSocket& tic, Poll& poll, QMutexLocker& locker)
+void SteppingMotor::exchange(TicUdpSocket& tic, Poll& poll, std::unique_lock<std::mutex>& lock)
 {
     const bool zero = std::exchange(zero_request, false);
     const bool reinit = std::exchange(reinit_request, false);
     if (zero)
         target = 0;
     const qint32 goal = target;
-    locker.unlock();
+    lock.unlock();
 
     if (zero) {
         tic.command_32(kHaltAndSetPosition, 0);
@@ -172,14 +171,14 @@ void SteppingMotor::exchange(TicUdpSocket& tic, Poll& poll, QMutexLocker& locker
     if (err == 0 && !adopt && pos != goal)
         tic.command_quick(kResetCommandTimeout);
 
-    locker.relock();
+    lock.lock();
     position = pos;
     interface_error = err;
     if (adopt)
         target = pos;
     else if (reinit)
         reinit_request = true;  // still owed: the controller has not answered
-    locker.unlock();
+    lock.unlock();
 
     if (adopt) {
         poll.last_target_sent = pos;
@@ -191,7 +190,7 @@ void SteppingMotor::exchange(TicUdpSocket& tic, Poll& poll, QMutexLocker& locker
         emit signal_InterfaceError();
     }
     poll.previous_error = err;
-    locker.relock();
+    lock.lock();
 }
 
 void SteppingMotor::track_motion(Poll& poll, qint32 pos, qint32 goal)
@@ -220,11 +219,9 @@ void SteppingMotor::track_motion(Poll& poll, qint32 pos, qint32 goal)
 }
 
 // The pause between polls, with the mutex released; stop_motor ends it at once.
-void SteppingMotor::rest()
+void SteppingMotor::rest(std::unique_lock<std::mutex>& lock)
 {
-    const QDeadlineTimer deadline(kPollIntervalMs);
-    while (running && !deadline.hasExpired())
-        stop_wakeup.wait(&mutex, deadline);
+    stop_wakeup.wait_for(lock, kPollInterval, [this] { return !running; });
 }
 
 double SteppingMotor::angle_of(qint32 steps) const

@@ -1,11 +1,11 @@
 #include "scripted_controller.h"
 #include "stepping_motor.h"
 
-#include <QMutex>
 #include <QtTest>
 
 #include <cmath>
 #include <memory>
+#include <mutex>
 
 namespace {
 // The rotator tests' controllers; few other tests use port 30000 on these addresses.
@@ -31,14 +31,14 @@ struct MotorSignals : QObject {
 };
 
 // Debug lines of the poll thread, kept for the test that checks them.
-QMutex logMutex;
+std::mutex logMutex;
 QStringList logLines;
 QtMessageHandler previousHandler = nullptr;
 
 void keepLog(QtMsgType type, const QMessageLogContext& context, const QString& text)
 {
     {
-        QMutexLocker locker(&logMutex);
+        std::lock_guard<std::mutex> guard(logMutex);
         logLines << text;
     }
     previousHandler(type, context, text);
@@ -46,7 +46,7 @@ void keepLog(QtMsgType type, const QMessageLogContext& context, const QString& t
 
 QStringList log()
 {
-    QMutexLocker locker(&logMutex);
+    std::lock_guard<std::mutex> guard(logMutex);
     return logLines;
 }
 }
