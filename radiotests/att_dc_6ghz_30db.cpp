@@ -28,6 +28,9 @@ att_dc_6ghz_30db::att_dc_6ghz_30db()
 
 bool att_dc_6ghz_30db::initialize(const QString& name)
 {
+    // A start whose first command went unanswered leaves the port open; begin afresh.
+    if (isOpen())
+        close();
     setPortName(name);
     setBaudRate(115200, AllDirections);
     if (open(ReadWrite))

@@ -15,6 +15,7 @@ private slots:
 
     void initializeOpensAt115200AndSetsZero();
     void initializeOfMissingPortFails();
+    void initializeRetriesAfterAnUnansweredStart();
     void commandCarriesWholeDecibelsAndHundredths_data();
     void commandCarriesWholeDecibelsAndHundredths();
     void onlyAnExactFirstReadIsAccepted_data();
@@ -60,6 +61,15 @@ void TestAttenuator::initializeOfMissingPortFails()
     QTest::ignoreMessage(QtDebugMsg, "att can't open: /dev/no-such-attenuator");
     QVERIFY(!att->initialize("/dev/no-such-attenuator"));
     QVERIFY(!att->isOpen());
+}
+
+void TestAttenuator::initializeRetriesAfterAnUnansweredStart()
+{
+    device->setReply({});
+    QVERIFY(!att->initialize(device->portName()));
+    device->setReply({"attOK"});
+    QVERIFY(att->initialize(device->portName()));
+    QCOMPARE(device->commands().size(), 2);
 }
 
 void TestAttenuator::commandCarriesWholeDecibelsAndHundredths_data()
