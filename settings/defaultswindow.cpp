@@ -179,8 +179,11 @@ void DefaultsWindow::update_fields(const REP_DEFAULTS_SET_t* frm)
     ui->op_defaults_tx_mute_chb->setChecked(frm->tx_mute);
     ui->op_defaults_tx_power_mode_spb->setValue(frm->tx_power_mode);
 
+    // Pipelines are long: show where they begin.
     ui->op_defaults_rtsp_url_fm2_le->setText(QString::fromUtf8(frm->gst_string_fm2));
+    ui->op_defaults_rtsp_url_fm2_le->setCursorPosition(0);
     ui->op_defaults_rtsp_url_fm4_le->setText(QString::fromUtf8(frm->gst_string_fm4));
+    ui->op_defaults_rtsp_url_fm4_le->setCursorPosition(0);
 }
 
 void DefaultsWindow::showChannel(uint64_t rx_frequency, uint64_t tx_frequency)

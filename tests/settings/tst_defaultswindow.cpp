@@ -467,7 +467,7 @@ void TestDefaultsWindow::reportedOpmodeSelectsSelectors_data()
     QTest::newRow("41") << 41 << QList<int>({4, 1, 1, 0}) << "Режим (41)";
     QTest::newRow("149") << 149 << QList<int>({9, 2, 0, 1}) << "Режим (149)";
     QTest::newRow("mode 0 ground as first report") << 0 << QList<int>({0, 0, 0, 0}) << "Режим (0)";
-    QTest::newRow("code 28 is invalid") << 0x1C << QList<int>({-1, -1, -1, -1}) << "Режим";
+    QTest::newRow("code 28 is invalid") << 0x1C << QList<int>({-1, -1, -1, -1}) << "Режим (253)";
 }
 
 void TestDefaultsWindow::reportedOpmodeSelectsSelectors()
