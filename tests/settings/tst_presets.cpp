@@ -14,9 +14,7 @@ private slots:
     void pipelineTexts();
     void coreRecordBytes_data();
     void coreRecordBytes();
-    void socketsBeyondTheFirstAreShared();
     void defaultSecretIsSixteenLettersAndDigits();
-    void builtInChannels();
 
     void addressText_data();
     void addressText();
@@ -127,23 +125,6 @@ void TestPresets::coreRecordBytes()
     QCOMPARE(conv.mid(48), QByteArray(80, '\0'));
 }
 
-void TestPresets::socketsBeyondTheFirstAreShared()
-{
-    for (auto core : {presets::Core::MainGround, presets::Core::MainAbonent, presets::Core::KtAbonent}) {
-        const CMD_DEFAULTS_SET_t d = presets::defaults(core, 4, 1, 0, 1400000000);
-        for (int i = 0; i < 5; ++i) {
-            if (i > 0) {
-                QCOMPARE(d.sockets[i].self_port, uint16_t(10001 + i));
-                QCOMPARE(d.sockets[i].dest_port, uint16_t(10001 + i));
-                QCOMPARE(d.sockets[i].dest_addr, 0xC0A80BCDu);
-            }
-            QCOMPARE(d.remote_sockets[i].self_port, uint16_t(11001 + i));
-            QCOMPARE(d.remote_sockets[i].dest_port, uint16_t(11001 + i));
-            QCOMPARE(d.remote_sockets[i].dest_addr, 0xC0A80BCDu);
-        }
-    }
-}
-
 void TestPresets::defaultSecretIsSixteenLettersAndDigits()
 {
     const CMD_SESSION_SECRET_t s = presets::defaultSessionSecret();
@@ -155,12 +136,6 @@ void TestPresets::defaultSecretIsSixteenLettersAndDigits()
     const QByteArray wire = records::encodeSessionSecret(s);
     QCOMPARE(wire.size(), 19);
     QCOMPARE(wire.left(2).toHex(), QByteArray("1180"));
-}
-
-void TestPresets::builtInChannels()
-{
-    QCOMPARE(presets::builtInChannels(),
-             QList<uint64_t>({1400000000, 1411000000, 1422000000, 1433000000, 1444000000, 1455000000}));
 }
 
 void TestPresets::addressText_data()
