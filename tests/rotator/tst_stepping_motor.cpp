@@ -274,6 +274,7 @@ void TestSteppingMotor::addressChangeMovesToNewController()
     ScriptedController other(kOtherController, kPort);
     QVERIFY(other.isBound());
     other.position = 1300;
+    const int logStart = log().size();
     startAt(100);
 
     motor->set_device_addr(kOtherController, kPort);
@@ -285,6 +286,9 @@ void TestSteppingMotor::addressChangeMovesToNewController()
     QCOMPARE(controller->reads(), oldReads);
     QCOMPARE(other.commandsSince(0).size(), 0);
     QCOMPARE(events->error, 0);
+    // One bind at start and one for the new controller: a kept connection is not redone.
+    const QStringList binds = log().mid(logStart).filter(QRegularExpression("^bind "));
+    QCOMPARE(binds, (QStringList{"bind 0.0.0.0:30000 true", "bind 0.0.0.0:30000 true"}));
 }
 
 void TestSteppingMotor::bindRetriedWhilePortTaken()
