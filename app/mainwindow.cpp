@@ -146,6 +146,8 @@ void MainWindow::wireSignals()
     connect(&client, &Client::signal_REP_SET_HS_CHANNEL_MOD, this,
             &MainWindow::update_REP_SET_HS_CHANNEL_MOD);
 
+    wireRadioControls();
+
     connect(ui->op_control_find_pb, &QPushButton::clicked, this, &MainWindow::find_abonent);
     connect(&findTimer, &QTimer::timeout, this, &MainWindow::find_abonent);
     connect(ui->op_control_disconnect_pb, &QPushButton::clicked, this, &MainWindow::forget_abonent);
@@ -270,6 +272,8 @@ void MainWindow::update_REP_UNSUPPORTED(quint16 seqnum, const QByteArray& rep)
     if (stage == 0)
         ui->op_stage_prb->hide();
     showSeqnum(seqnum);
+    if (opcode == REP_PARAMETERS)
+        initFrequencyList({});
 }
 
 void MainWindow::update_REP_REBOOT_DEVICE(quint16 seqnum, const QByteArray&)

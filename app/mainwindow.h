@@ -107,6 +107,19 @@ public slots:
     void send_CMD_SETUP_HW_3();
     void send_testing_rx_next_freq(qulonglong freq);
 
+    // Channels and radio controls.
+    void initFrequencyList(QList<uint64_t> list);
+    void send_CMD_SET_FREQUENCY(int index);
+    void send_CMD_ANTENNA_SEL(int butt_id);
+    void send_CMD_ANTENNA_SEL(CMD_ANTENNA_SEL_t frm);
+    void send_CMD_SET_TX_MODE();
+    void send_CMD_TX_POWER_MODE();
+    void send_CMD_SET_HS_CHANNEL_MOD();
+    void send_CMD_SWITCH_RETR_MODE_ID();
+    void send_CMD_SWITCH_RETR_RECV_MODE_ID();
+    void _slot_hs_channel_switch_test(bool start);
+    void _slot_timeout_fm_switch_test();
+
     // Rotator controls.
     void sm_initialize(ushort bind_port = 30000);
     void sm_set_device_addr(QString ip, ushort port);
@@ -145,6 +158,11 @@ private:
     void showModePicture(const statusview::Mode& mode);
     void showAntenna(uint8_t antenna);
     void showTxPower(int percent);
+    void showChannel(uint64_t frequency);
+    void wireRadioControls();
+    void connectModulationButtons();
+    void disconnectModulationButtons();
+    void sendRelayIdentifier(OPCODE opcode);
     void showCounters(uint16_t received, uint16_t errors, uint16_t lost, uint16_t sent);
     void showRunningTotals();
     void abortPolling();
@@ -170,6 +188,7 @@ private:
     StatSums statSums;
 
     QButtonGroup antennaButtons;
+    quint16 fmTestState = 0;
     QString shownModePicture;
     KeyCode chatCode;
     KeyCode settingsCode;
