@@ -17,9 +17,10 @@
 #include <QSvgWidget>
 #include <QTimer>
 
-// Until the settings window, the chat panel and the rotator land, stand-ins take their place.
+#include "defaultswindow.h"
+
+// Until the chat panel and the rotator land, stand-ins take their place.
 #include "standins.h"
-using DefaultsWindow = DefaultsWindowStandIn;
 using chat = ChatStandIn;
 using SteppingMotor = RotatorStandIn;
 
@@ -99,6 +100,7 @@ public slots:
     void send_CMD_DEFAULTS_SET();
     void send_CMD_UART_CONV_CONFIG();
     void send_CMD_SESSION_SECRET();
+    void send_default_CMD_SESSION_SECRET();
     void send_CMD_RESET_DEVICE();
     void send_CMD_SETUP_FN_1();
     void send_CMD_SETUP_FN_2();

@@ -3,15 +3,12 @@
 #include "ui_mainwindow.h"
 
 #include "control_records.h"
+#include "presets.h"
 
 #include <QDebug>
 #include <cmath>
 
 namespace {
-
-// Used whenever the modem gives no band plan.
-const QList<uint64_t> kBuiltInChannels = { 1400000000, 1411000000, 1422000000,
-                                           1433000000, 1444000000, 1455000000 };
 
 // A band plan never yields more channels than this, whatever the report says.
 constexpr int kMaxChannels = 4096;
@@ -57,7 +54,7 @@ void MainWindow::initFrequencyList(QList<uint64_t> list)
 {
     QComboBox* channels = ui->op_control_channel_cmb;
     channels->setEnabled(false);
-    frequencies = list.isEmpty() ? kBuiltInChannels : list;
+    frequencies = list.isEmpty() ? presets::builtInChannels() : list;
 
     disconnect(channels, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
                &MainWindow::send_CMD_SET_FREQUENCY);

@@ -3,6 +3,7 @@
 #include "ui_mainwindow.h"
 
 #include "control_records.h"
+#include "presets.h"
 
 namespace {
 
@@ -67,6 +68,11 @@ void MainWindow::send_CMD_SESSION_SECRET()
     sendToCurrent(CMD_SESSION_SECRET, payload);
 }
 
+void MainWindow::send_default_CMD_SESSION_SECRET()
+{
+    send_CMD_SESSION_SECRET(presets::defaultSessionSecret());
+}
+
 void MainWindow::send_CMD_RESET_DEVICE()
 {
     // The code names the one modem meant, also when every modem hears the broadcast.
@@ -75,7 +81,7 @@ void MainWindow::send_CMD_RESET_DEVICE()
     const uint32_t code = QHostAddress(address).toIPv4Address(&isIpv4);
     const OP_PAYLOAD_t payload = requests::ipv4ServiceCode(isIpv4 ? code : 0);
     const auto port = static_cast<quint16>(ui->op_current_abon_port_spb->value());
-    if (defaults.hardResetBroadcast())
+    if (defaults.broadcastHardReset())
         client.send(CMD_REBOOT_DEVICE, payload, QHostAddress(QHostAddress::Broadcast), port);
     else
         client.send(CMD_REBOOT_DEVICE, payload, address, port);

@@ -501,6 +501,8 @@ private slots:
         QVERIFY(!settings->isEnabled());
         station->window->update_REP_DEFAULTS_SET(3, records::encodeDefaults(record));
         QVERIFY(settings->isEnabled());
+        QCOMPARE(station->widget<QLineEdit>("op_defaults_ipaddr_le")->text(),
+                 QStringLiteral("192.0.2.9"));
         QCOMPARE(station->spin("op_seqnum_sb")->value(), 3);
     }
 

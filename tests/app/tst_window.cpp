@@ -157,6 +157,19 @@ private slots:
         QCOMPARE(modem.frames().at(0), frame);
     }
 
+    void defaultSecretIsOneShortFrame()
+    {
+        ScriptedModem modem(QStringLiteral("127.0.0.25"));
+        station->widget<QLineEdit>("op_current_abon_ip_le")->setText(modem.address);
+        station->spin("op_current_abon_port_spb")->setValue(modem.port());
+        station->window->send_default_CMD_SESSION_SECRET();
+        QTRY_COMPARE(modem.frames().size(), 1);
+        const QByteArray frame = modem.frames().at(0);
+        QCOMPARE(frame.size(), 25);
+        QVERIFY(frame.startsWith(hex("01ff00000d011180")));
+        QCOMPARE(frame.at(24), '\0');
+    }
+
     void settingsTabWithoutRecordSendsNothing_data()
     {
         QTest::addColumn<int>("tab");
