@@ -3,6 +3,7 @@
 // shows its status, drives its radio controls and lists the modems heard on the network.
 
 #include "client.h"
+#include "defaultswindow.h"
 #include "opabonent.h"
 #include "protocol.h"
 #include "records.h"
@@ -16,8 +17,6 @@
 #include <QMainWindow>
 #include <QSvgWidget>
 #include <QTimer>
-
-#include "defaultswindow.h"
 
 // Until the chat panel and the rotator land, stand-ins take their place.
 #include "standins.h"
@@ -153,7 +152,6 @@ private:
     void wireSignals();
     bool placeModePicture();
     void sendToCurrent(OPCODE opcode, const OP_PAYLOAD_t& payload);
-    void sendServiceBurst(uint32_t code);
     void markCurrentForRemovalLater();
     void advanceStage(quint8 from);
     void showSeqnum(quint16 seqnum);
