@@ -14,6 +14,8 @@ constexpr qint64 kDialTonePeriodMs = 4000;
 constexpr qint64 kHangUpGuardMs = 1500;
 constexpr int kBadSignalLevel = 1;  // at most one bar over a whole window
 constexpr int kGoodSignalLevel = 3; // hysteresis keeps the display from flickering
+// A longer silence is a flow that stopped (the peer hung up): the time-out ends that call.
+constexpr qint64 kFlowGapMs = 500;
 
 // Expected bits per second of a Speex narrowband frame flow, index = quality.
 constexpr std::array<int, 11> bitrates{2150, 3950, 5950, 8000, 8000, 11000, 11000,
@@ -291,15 +293,15 @@ void PhoneControl::_check_timeout()
     }
 }
 
-// Only a window that ran wholly inside the call says anything about the link: the first
-// one of a call holds only part of the flow.
+// Only a window that ran wholly inside the call says anything about the link (the first one
+// of a call holds only part of the flow), and only while voice still arrives.
 void PhoneControl::judge_signal(int level)
 {
     const bool whole_window = signal_window_in_call;
     signal_window_in_call = state == Call || state == BadSignal;
     if (!whole_window)
         return;
-    if (state == Call && level <= kBadSignalLevel)
+    if (state == Call && level <= kBadSignalLevel && elapsed_ms(last_voice_rx) <= kFlowGapMs)
         handle_event(SignalLost);
     else if (state == BadSignal && level >= kGoodSignalLevel)
         handle_event(SignalBack);

@@ -23,6 +23,25 @@ inline quint16 freeUdpPort()
     return probe.localPort();
 }
 
+// The test command's microphone hears 1000 Hz and 1600 Hz together, at equal strength.
+inline bool microphoneHearsTestTones()
+{
+    return QAudioDeviceInfo::defaultInputDevice().deviceName() == QLatin1String("mic_1000_1600hz.monitor");
+}
+
+inline bool carriesTestTones(const QByteArray& pcm)
+{
+    return tone::share(pcm, 1000.0) > 0.3 && tone::share(pcm, 1600.0) > 0.3;
+}
+
+inline QByteArray describeTones(const QByteArray& pcm)
+{
+    return QStringLiteral("1000 Hz: %1, 1600 Hz: %2")
+        .arg(tone::share(pcm, 1000.0), 0, 'f', 2)
+        .arg(tone::share(pcm, 1600.0), 0, 'f', 2)
+        .toUtf8();
+}
+
 inline bool haveSoundDevices()
 {
     return !QAudioDeviceInfo::defaultInputDevice().isNull() && !QAudioDeviceInfo::defaultOutputDevice().isNull();
