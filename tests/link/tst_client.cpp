@@ -101,12 +101,6 @@ void TestClient::sendWritesFrameAndTrafficLine_data()
                                     << QByteArray::fromHex("01ff000000000781") << "0000->8107, 8 bytes";
     QTest::newRow("transmitter off") << int(CMD_SET_TX_MODE) << QByteArray::fromHex("01")
                                      << QByteArray::fromHex("01ff0000060101") << "0106, 7 bytes";
-    QTest::newRow("reboot ignores the rest of the payload")
-        << int(CMD_REBOOT_DEVICE) << QByteArray(16, '\xdd') << QByteArray::fromHex("01ff00000501dddddddd")
-        << "0105, 10 bytes";
-    QTest::newRow("session secret with flag bits")
-        << int(CMD_SESSION_SECRET) << QByteArray::fromHex("0510aabbccddeeff")
-        << QByteArray::fromHex("01ff00000d010510aabbccddee") << "010d, 13 bytes";
     const QByteArray defaults(protocol::kDefaultsRecordSize, '\x5a');
     QTest::newRow("defaults") << int(CMD_DEFAULTS_SET) << defaults
                               << QByteArray::fromHex("01ff00000401") + defaults << "0104, 1162 bytes";
