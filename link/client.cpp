@@ -12,12 +12,20 @@ namespace {
 
 constexpr int kAgeingIntervalMs = 500;
 constexpr qint64 kAbonentLifetimeMs = 5000;
+constexpr int kLargestDatagram = 65536;
 
 // Traffic lines are only formatted when someone will see them: the receive path runs per datagram.
 bool debugOn()
 {
     const QLoggingCategory* category = QLoggingCategory::defaultCategory();
     return !category || category->isDebugEnabled();
+}
+
+// Little-endian word of a received datagram; bytes it does not hold read as zero.
+quint16 wordAt(const char* datagram, int size, int offset)
+{
+    const auto byteAt = [&](int i) { return i < size ? static_cast<quint8>(datagram[i]) : quint8(0); };
+    return static_cast<quint16>(byteAt(offset) | (byteAt(offset + 1) << 8));
 }
 
 qint64 systemClock()
@@ -30,6 +38,7 @@ qint64 systemClock()
 Client::Client(QObject* parent)
     : QObject(parent)
     , clock(systemClock)
+    , receive_buffer(kLargestDatagram, Qt::Uninitialized)
 {
     static const int registered = (qRegisterMetaType<OpAbonent>(), qRegisterMetaType<QList<OpAbonent>>());
     Q_UNUSED(registered)
@@ -80,60 +89,54 @@ void Client::controlRecv()
 {
     if (!socket)
         return;
-    // Negative when nothing is pending; saves a separate hasPendingDatagrams() call.
-    const qint64 pending = socket->pendingDatagramSize();
-    if (pending < 0)
-        return;
-    QByteArray datagram(static_cast<int>(pending), Qt::Uninitialized);
     QHostAddress sender;
     quint16 senderPort = 0;
-    const qint64 read = socket->readDatagram(datagram.data(), datagram.size(), &sender, &senderPort);
+    // Returns -1 when nothing is pending: no separate check (and system call) needed.
+    const qint64 read = socket->readDatagram(receive_buffer.data(), receive_buffer.size(), &sender, &senderPort);
     if (read < 1)
         return;
-    datagram.resize(static_cast<int>(read));
-    handleDatagram(std::move(datagram), sender, senderPort);
+    handleDatagram(receive_buffer.constData(), static_cast<int>(read), sender, senderPort);
 }
 
-void Client::handleDatagram(QByteArray datagram, const QHostAddress& sender, quint16 senderPort)
+void Client::handleDatagram(const char* datagram, int size, const QHostAddress& sender, quint16 senderPort)
 {
     // Every comparison and text uses the plain IPv4 form; other senders count as 0.0.0.0.
     const quint32 senderIpv4 = sender.toIPv4Address();
-    const quint16 signature = bytes::u16(datagram, 0);
-    const quint16 opcode = bytes::u16(datagram, 4);
+    const quint16 signature = wordAt(datagram, size, 0);
+    const quint16 opcode = wordAt(datagram, size, 4);
 
     if (debugOn())
         qDebug() << QStringLiteral("[IN] <- '%1:%2' - %3:%4, %5 bytes, filter '%6'")
                         .arg(QHostAddress(senderIpv4).toString(), QString::number(senderPort),
-                             protocol::hex4(signature), protocol::hex4(opcode), QString::number(datagram.size()),
+                             protocol::hex4(signature), protocol::hex4(opcode), QString::number(size),
                              filter_address.toString());
 
     if (signature != protocol::kSignature) {
         qDebug() << "Bag signature";
         return;
     }
-    if (datagram.size() < protocol::kHeaderSize)
+    if (size < protocol::kHeaderSize)
         return;
 
+    const qint64 now = clock();
+    const quint16 seqnum = wordAt(datagram, size, 2);
     if (log_file.isOpen())
-        log_writer.append(log_file, clock(), senderIpv4, senderPort, packetlog::Received, datagram.constData(),
-                          datagram.size());
+        log_writer.append(log_file, now, senderIpv4, senderPort, packetlog::Received, datagram, size);
 
+    const char* payload = datagram + protocol::kHeaderSize;
+    const int payloadSize = size - protocol::kHeaderSize;
     if (opcode == REP_CONT_STATUS)
-        updateAbonent(datagram, senderIpv4, senderPort);
+        updateAbonent(now, seqnum, payload, payloadSize, senderIpv4, senderPort);
 
     const bool fromFilterSource = filter_address.protocol() == QAbstractSocket::IPv4Protocol
         && filter_address.toIPv4Address() == senderIpv4 && filter_port == senderPort;
-    if (!fromFilterSource)
-        return;
-
-    const quint16 seqnum = bytes::u16(datagram, 2);
-    datagram.remove(0, protocol::kHeaderSize); // in place: the datagram buffer becomes the payload
-    dispatch(opcode, seqnum, datagram, senderIpv4, senderPort);
+    if (fromFilterSource)
+        dispatch(opcode, seqnum, QByteArray(payload, payloadSize), senderIpv4, senderPort);
 }
 
-void Client::updateAbonent(const QByteArray& datagram, quint32 senderIpv4, quint16 senderPort)
+void Client::updateAbonent(qint64 now, quint16 seqnum, const char* payload, int payloadSize, quint32 senderIpv4,
+                           quint16 senderPort)
 {
-    const qint64 now = clock();
     QMutexLocker locker(&abonents_mutex);
 
     int index = 0;
@@ -145,11 +148,11 @@ void Client::updateAbonent(const QByteArray& datagram, quint32 senderIpv4, quint
 
     OpAbonent& entry = abonents[index];
     entry.last_seen = now;
-    entry.seqnum = bytes::u16(datagram, 2);
+    entry.seqnum = seqnum;
     // A short report keeps what it has; the rest of the copy is zero.
-    const int present = qBound(0, datagram.size() - protocol::kHeaderSize, protocol::kContStatusSize);
+    const int present = qMin(payloadSize, protocol::kContStatusSize);
     char* status = entry.status.data();
-    memcpy(status, datagram.constData() + protocol::kHeaderSize, static_cast<size_t>(present));
+    memcpy(status, payload, static_cast<size_t>(present));
     memset(status + present, 0, static_cast<size_t>(protocol::kContStatusSize - present));
     entry.updated = 1;
     entry.delete_mark = 0;

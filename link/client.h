@@ -69,10 +69,11 @@ public slots:
 
 protected:
     // Everything controlRecv does with one datagram once it has been read.
-    void handleDatagram(QByteArray datagram, const QHostAddress& sender, quint16 senderPort);
+    void handleDatagram(const char* datagram, int size, const QHostAddress& sender, quint16 senderPort);
 
 private:
-    void updateAbonent(const QByteArray& datagram, quint32 senderIpv4, quint16 senderPort);
+    void updateAbonent(qint64 now, quint16 seqnum, const char* payload, int payloadSize, quint32 senderIpv4,
+                       quint16 senderPort);
     void dispatch(quint16 opcode, quint16 seqnum, const QByteArray& payload, quint32 senderIpv4,
                   quint16 senderPort);
 
@@ -87,4 +88,5 @@ private:
 
     std::function<qint64()> clock;
     PacketLogWriter log_writer;
+    QByteArray receive_buffer; // one datagram at a time, sized for the largest
 };

@@ -77,6 +77,11 @@ public:
     using Client::cleanupAbonentList;
     using Client::controlRecv;
     using Client::handleDatagram;
+
+    void feed(const QByteArray& datagram, const QHostAddress& sender, quint16 senderPort)
+    {
+        handleDatagram(datagram.constData(), datagram.size(), sender, senderPort);
+    }
 };
 
 inline QByteArray statusReport(quint16 seqnum, char fill = '\x11')

@@ -29,14 +29,12 @@ private slots:
     void removalKeepsOrderOfTheRest();
     void statusCopyHoldsOnlyWhatArrived_data();
     void statusCopyHoldsOnlyWhatArrived();
-    void onlyWholeStatusReportsCreateEntries_data();
-    void onlyWholeStatusReportsCreateEntries();
     void listsTravelThroughQueuedConnections();
 
 private:
     void report(const char* address, quint16 port, quint16 seqnum = 0)
     {
-        client->handleDatagram(statusReport(seqnum), QHostAddress(QString::fromLatin1(address)), port);
+        client->feed(statusReport(seqnum), QHostAddress(QString::fromLatin1(address)), port);
     }
     QStringList keys(const QList<OpAbonent>& list) const
     {
@@ -181,29 +179,12 @@ void TestAbonents::statusCopyHoldsOnlyWhatArrived()
     for (int i = 0; i < payloadSize; ++i)
         payload[i] = char(i + 1);
 
-    client->handleDatagram(protocol::buildReport(REP_CONT_STATUS, 0, QByteArray(29, '\x7f')), QHostAddress(QStringLiteral("10.0.0.2")), 1);
-    client->handleDatagram(protocol::buildReport(REP_CONT_STATUS, 0, payload), QHostAddress(QStringLiteral("10.0.0.2")), 1);
+    client->feed(protocol::buildReport(REP_CONT_STATUS, 0, QByteArray(29, '\x7f')), QHostAddress(QStringLiteral("10.0.0.2")), 1);
+    client->feed(protocol::buildReport(REP_CONT_STATUS, 0, payload), QHostAddress(QStringLiteral("10.0.0.2")), 1);
 
     QByteArray expected = payload.left(29);
     expected.append(QByteArray(29 - expected.size(), '\0'));
     QCOMPARE(spy.last()[0].value<QList<OpAbonent>>()[0].status, expected);
-}
-
-void TestAbonents::onlyWholeStatusReportsCreateEntries_data()
-{
-    QTest::addColumn<QByteArray>("datagram");
-    QTest::newRow("bad signature") << QByteArray::fromHex("02ff00000881") + QByteArray(29, '\0');
-    QTest::newRow("other report") << protocol::buildReport(REP_EXTENDED_STATUS, 0, QByteArray(136, '\0'));
-    QTest::newRow("cut header") << QByteArray::fromHex("01ff000008");
-}
-
-void TestAbonents::onlyWholeStatusReportsCreateEntries()
-{
-    QFETCH(QByteArray, datagram);
-    QSignalSpy spy(client.get(), &Client::signal_UpdatedAbonents);
-    client->handleDatagram(datagram, QHostAddress(QStringLiteral("10.0.0.2")), 40005);
-    QCOMPARE(spy.count(), 0);
-    QCOMPARE(client->abonentsCount(), 0);
 }
 
 void TestAbonents::listsTravelThroughQueuedConnections()

@@ -133,7 +133,7 @@ void TestReceiveRandom::arbitraryDatagramsFollowTheRules()
         now += rng.bounded(40);
         const QByteArray datagram = randomDatagram(rng);
         const Source& source = sources[rng.bounded(sources.size())];
-        client.handleDatagram(datagram, source.address, source.port);
+        client.feed(datagram, source.address, source.port);
         ++datagrams;
 
         const bool signed_ = quint8(datagram[0]) == 0x01 && datagram.size() >= 2 && quint8(datagram[1]) == 0xFF;
