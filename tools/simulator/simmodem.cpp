@@ -26,13 +26,10 @@ SimModem::SimModem(int number, const SimConfig& config, const RadioEnvironment& 
           seedFor(config.seed, number, 2), this)
     , m_clockDrift(seedFor(config.seed, number, 3))
 {
-    // Precise: coarse timers would gather a thousand modems' reports into a few bursts.
-    m_statusTimer.setTimerType(Qt::PreciseTimer);
     m_link.setFaults(config.faults);
     connect(&m_link, &FaultyLink::event, this, &SimModem::note);
     connect(&m_control, &QUdpSocket::readyRead, this, &SimModem::readControl);
     connect(&m_controller, &QUdpSocket::readyRead, this, &SimModem::readController);
-    connect(&m_statusTimer, &QTimer::timeout, this, &SimModem::reportStatus);
 }
 
 bool SimModem::start(QString& error)
@@ -46,8 +43,17 @@ bool SimModem::start(QString& error)
         }
     }
     // Modems started together report at spread-out moments, as independent devices would.
-    m_statusTimer.start(int(m_clockDrift.bounded(quint32(m_config.periodMs))));
+    m_nextReportMs = simclock::nowMs() + m_clockDrift.bounded(m_config.periodMs);
     return true;
+}
+
+void SimModem::tick(qint64 nowMs)
+{
+    if (nowMs < m_nextReportMs)
+        return;
+    // A modem that fell far behind (a stalled process) reports once, not once per missed period.
+    m_nextReportMs = qMax(m_nextReportMs + nextReportInterval(), nowMs + m_config.periodMs / 2);
+    reportStatus(nowMs);
 }
 
 int SimModem::nextReportInterval()
@@ -138,10 +144,8 @@ void SimModem::readController()
     }
 }
 
-void SimModem::reportStatus()
+void SimModem::reportStatus(qint64 now)
 {
-    m_statusTimer.setInterval(nextReportInterval());
-    const qint64 now = simclock::nowMs();
     if (m_downUntilMs != 0) {
         if (now < m_downUntilMs)
             return;

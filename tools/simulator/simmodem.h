@@ -10,7 +10,6 @@
 #include <QHostAddress>
 #include <QObject>
 #include <QRandomGenerator>
-#include <QTimer>
 #include <QUdpSocket>
 
 class SimModem : public QObject {
@@ -21,8 +20,11 @@ public:
 
     SimModem(int number, const SimConfig& config, const RadioEnvironment& radio, QObject* parent = nullptr);
 
-    // Binds both ports and starts reporting; false with the reason when a port cannot be bound.
+    // Binds both ports; false with the reason when a port cannot be bound.
     bool start(QString& error);
+
+    // Sends the status reports when their time has come; the network calls it every few ms.
+    void tick(qint64 nowMs);
 
     StepperModel& stepper() { return m_stepper; }
     FaultyLink& link() { return m_link; }
@@ -39,13 +41,13 @@ signals:
 private slots:
     void readControl();
     void readController();
-    void reportStatus();
 
 private:
     void note(const QString& text);
     bool isDown() const;
     void goDown();
     void hardReset();
+    void reportStatus(qint64 nowMs);
     int nextReportInterval();
 
     const int m_number;
@@ -57,8 +59,8 @@ private:
     QUdpSocket m_control;
     QUdpSocket m_controller;
     FaultyLink m_link;
-    QTimer m_statusTimer;
     QRandomGenerator m_clockDrift;
+    qint64 m_nextReportMs = 0;
     qint64 m_downUntilMs = 0;
     qint64 m_reportsPausedUntilMs = 0;
     bool m_controllerSilent = false;

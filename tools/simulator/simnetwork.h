@@ -8,6 +8,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 class SimModem;
 struct ControlCommand;
@@ -34,8 +35,10 @@ signals:
 
 private:
     QString apply(const ControlCommand& command);
+    void tick();
 
     const SimConfig m_config;
     RadioEnvironment m_radio;
     QList<SimModem*> m_modems;
+    QTimer m_ticker;
 };
