@@ -86,20 +86,25 @@ void TestSettingsWindow::presetSendsRecordsThenReboots_data()
     QTest::addColumn<QString>("preset");
     QTest::addColumn<int>("core");
     QTest::addColumn<QList<int>>("selection"); // mode, ls, hs
+    QTest::addColumn<QString>("pipelines");    // "", "Q35" or "Q55"
     QTest::addColumn<QByteArray>("opmode");
     using presets::Core;
-    QTest::newRow("ls board") << "op_preset_p2p_ls_abonent_pbt" << int(Core::MainAbonent) << QList<int>{1, 1, 0}
-                              << QByteArray("23");
-    QTest::newRow("hs fm4 ground") << "op_preset_p2p_hs_qpsk_ground_pbt" << int(Core::MainGround)
-                                   << QList<int>{3, 1, 1} << QByteArray("a6");
-    QTest::newRow("A board") << "op_preset_p2p_a_abonent_pbt" << int(Core::MainAbonent) << QList<int>{4, 1, 0}
-                             << QByteArray("29");
-    QTest::newRow("C ground") << "op_preset_p2p_c_ground_pbt" << int(Core::MainGround) << QList<int>{6, 2, 0}
-                              << QByteArray("4c");
-    QTest::newRow("D board") << "op_preset_p2p_d_abonent_pbt" << int(Core::KtAbonent) << QList<int>{7, 2, 0}
-                             << QByteArray("4f");
-    QTest::newRow("D ground") << "op_preset_p2p_d_ground_pbt" << int(Core::KtGround) << QList<int>{7, 2, 0}
-                              << QByteArray("4e");
+    const auto row = [](const char* name, const char* button, Core core, QList<int> selection,
+                        const char* pipelines, const char* opmode) {
+        QTest::newRow(name) << button << int(core) << selection << pipelines << QByteArray(opmode);
+    };
+    row("ls board", "op_preset_p2p_ls_abonent_pbt", Core::MainAbonent, {1, 1, 0}, "", "23");
+    row("ls ground", "op_preset_p2p_ls_ground_pbt", Core::MainGround, {1, 1, 0}, "", "22");
+    row("hs fm2 board", "op_preset_p2p_hs_bpsk_abonent_pbt", Core::MainAbonent, {3, 1, 0}, "Q35", "27");
+    row("hs fm2 ground", "op_preset_p2p_hs_bpsk_ground_pbt", Core::MainGround, {3, 1, 0}, "", "26");
+    row("hs fm4 board", "op_preset_p2p_hs_qpsk_abonent_pbt", Core::MainAbonent, {3, 1, 1}, "Q35", "a7");
+    row("hs fm4 ground", "op_preset_p2p_hs_qpsk_ground_pbt", Core::MainGround, {3, 1, 1}, "", "a6");
+    row("A board", "op_preset_p2p_a_abonent_pbt", Core::MainAbonent, {4, 1, 0}, "Q55", "29");
+    row("A ground", "op_preset_p2p_a_ground_pbt", Core::MainGround, {4, 1, 0}, "", "28");
+    row("C board", "op_preset_p2p_c_abonent_pbt", Core::MainAbonent, {6, 2, 0}, "Q55", "4d");
+    row("C ground", "op_preset_p2p_c_ground_pbt", Core::MainGround, {6, 2, 0}, "", "4c");
+    row("D board", "op_preset_p2p_d_abonent_pbt", Core::KtAbonent, {7, 2, 0}, "", "4f");
+    row("D ground", "op_preset_p2p_d_ground_pbt", Core::KtGround, {7, 2, 0}, "", "4e");
 }
 
 void TestSettingsWindow::presetSendsRecordsThenReboots()
@@ -107,7 +112,9 @@ void TestSettingsWindow::presetSendsRecordsThenReboots()
     QFETCH(QString, preset);
     QFETCH(int, core);
     QFETCH(QList<int>, selection);
+    QFETCH(QString, pipelines);
     QFETCH(QByteArray, opmode);
+    station->widget<QComboBox>("op_defaults_channel_cmb")->setCurrentIndex(1); // presets ignore it
     const QByteArray form = [&] {
         OP_PAYLOAD_t payload;
         station->window->findChild<DefaultsWindow*>()->read_fields(payload);
@@ -125,9 +132,10 @@ void TestSettingsWindow::presetSendsRecordsThenReboots()
     QCOMPARE(defaults.mid(7, 16).toHex(), QByteArray("004e725300000000004e725300000000"));
 
     const auto c = presets::Core(core);
-    const presets::Pipelines pipelines = preset.contains("_a_") ? presets::q55() : presets::Pipelines();
+    const presets::Pipelines texts =
+        pipelines == "Q35" ? presets::q35() : pipelines == "Q55" ? presets::q55() : presets::Pipelines();
     const QByteArray expected = records::encodeDefaults(presets::defaults(
-        c, uint8_t(selection[0]), uint8_t(selection[1]), uint8_t(selection[2]), 1400000000, pipelines));
+        c, uint8_t(selection[0]), uint8_t(selection[1]), uint8_t(selection[2]), 1400000000, texts));
     QCOMPARE(defaults.mid(6).toHex(), expected.toHex());
 
     QCOMPARE(frames.at(1).size(), 134);
@@ -150,7 +158,10 @@ void TestSettingsWindow::serviceButtonSendsExactFrames_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QList<QByteArray>>("frames");
+    QTest::newRow("1400 MHz") << "op_setup_fn1_pbt" << QList<QByteArray>{hex("01ff00000501010000ff")};
+    QTest::newRow("1500 MHz") << "op_setup_fn2_pbt" << QList<QByteArray>{hex("01ff00000501020000ff")};
     QTest::newRow("1950 MHz") << "op_setup_fn3_pbt" << QList<QByteArray>{hex("01ff00000501030000ff")};
+    QTest::newRow("first hardware") << "op_setup_hw_2_pbt" << QList<QByteArray>{hex("01ff00000501000200ff")};
     QTest::newRow("second hardware") << "op_setup_hw_3_pbt" << QList<QByteArray>{hex("01ff00000501000300ff")};
     QTest::newRow("hard reset names the modem")
         << "op_hard_reset_pbt" << QList<QByteArray>{hex("01ff000005017f00001b")};
