@@ -80,7 +80,10 @@ DefaultsWindow::DefaultsWindow(QWidget* parent)
     connect(ui->op_preset_p2p_d_ground_pbt, &QPushButton::clicked, this, &DefaultsWindow::preset_p2p_d_ground);
 }
 
-DefaultsWindow::~DefaultsWindow() = default;
+DefaultsWindow::~DefaultsWindow()
+{
+    testing_att.close();
+}
 
 bool DefaultsWindow::broadcastHardReset() const
 {

@@ -6,6 +6,7 @@
 #include "protocol.h"
 #include "records.h"
 #include "status_records.h"
+#include "testing_search.h"
 
 #include <QList>
 #include <QWidget>
@@ -23,7 +24,8 @@ namespace Ui {
 class DefaultsWindow;
 }
 
-class DefaultsWindow : public QWidget {
+// The radio tests' fields and search rules come from testing_search; the window drives them.
+class DefaultsWindow : public QWidget, private testing_search {
     Q_OBJECT
 
 public:
@@ -107,6 +109,9 @@ private:
     void showChannel(uint64_t rx_frequency, uint64_t tx_frequency);
     void sendPreset(presets::Core core, uint8_t mode, uint8_t ls, uint8_t hs,
                     const presets::Pipelines& pipelines = {});
+
+    // Both ends of a radio test: the attenuator and the receive frequency as they were at its start.
+    void testing_restore();
 
     std::unique_ptr<Ui::DefaultsWindow> ui;
     QList<uint64_t> frequency_list;
