@@ -6,74 +6,38 @@
 #include <QDir>
 #include <QTemporaryDir>
 
-namespace {
-
-void discard(QtMsgType, const QMessageLogContext&, const QString&) {}
-
-struct Harness {
-    QTemporaryDir dir;
-    ReceivePath client;
-    qint64 now = 1700000000000;
-    quint64 inputs = 0;
-    quint64 payloadSum = 0;
-    const QVector<QPair<QHostAddress, quint16>> sources = {
-        {QHostAddress(QStringLiteral("10.0.0.2")), 40005},
-        {QHostAddress(QStringLiteral("10.0.0.2")), 40006},
-        {QHostAddress(QStringLiteral("::ffff:10.0.0.2")), 40005},
-        {QHostAddress(QStringLiteral("2001:db8::1")), 40005},
-    };
-
-    Harness()
-    {
-        // Debug stays enabled so the traffic lines are formatted; they are just not printed.
-        qInstallMessageHandler(discard);
-        client.setClock([this] { return now; });
-        QString path = dir.path();
-        client.set_logger_path(path);
-        client.logger_enable(true);
-        client.filter(QStringLiteral("10.0.0.2"), 40005);
-        // Read every byte handed out, so a payload pointing outside its datagram is caught.
-        for (const ReportRoute& route : reportRoutes())
-            QObject::connect(&client, route.signal, [this](quint16, const QByteArray& rep) {
-                for (char c : rep)
-                    payloadSum += quint8(c);
-            });
-        QObject::connect(&client, &Client::signal_UpdatedAbonents, [this](const QList<OpAbonent>& list) {
-            for (const OpAbonent& a : list)
-                for (char c : a.status)
-                    payloadSum += quint8(c);
-        });
-    }
-
-    // Keeps a long run from filling the disk.
-    void startNewLog()
-    {
-        client.logger_enable(false);
-        QDir folder(dir.path());
-        for (const QString& name : folder.entryList(QDir::Files))
-            folder.remove(name);
-        client.logger_enable(true);
-    }
-};
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static Harness h;
+    static QTemporaryDir dir;
+    static qint64 now = 0;
+    static quint64 inputs = 0;
+    static ReceivePath* client = [] {
+        // Debug stays enabled so the traffic lines are formatted; they are just not printed.
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+        auto* c = new ReceivePath;
+        c->setClock([] { return now; });
+        QString path = dir.path();
+        c->set_logger_path(path);
+        c->filter(QStringLiteral("10.0.0.2"), 40005);
+        return c;
+    }();
+    if (inputs++ % 200000 == 0) { // a fresh log now and then keeps a long run from filling the disk
+        client->logger_enable(false);
+        for (const QString& name : QDir(dir.path()).entryList(QDir::Files))
+            QFile::remove(dir.filePath(name));
+        client->logger_enable(true);
+    }
+    static const QHostAddress senders[] = {QHostAddress(0x0A000002u), QHostAddress(QStringLiteral("::ffff:10.0.0.2")),
+                                           QHostAddress(QStringLiteral("2001:db8::1"))};
     if (size < 1)
         return 0;
-    const uint8_t control = data[0];
-    const auto& source = h.sources[control & 0x03];
-    h.now += ((control >> 2) & 0x0F) * 700;
-    if (control & 0x40)
-        h.client.abonentMarkDelete(source.first, source.second);
-
-    h.client.handleDatagram(reinterpret_cast<const char*>(data + 1), int(size - 1), source.first, source.second);
-
-    if (control & 0x80)
-        h.client.cleanupAbonentList();
-    if (++h.inputs % 200000 == 0)
-        h.startNewLog();
+    const QHostAddress& sender = senders[(data[0] & 3) % 3];
+    const quint16 port = data[0] & 4 ? 40006 : 40005;
+    now += ((data[0] >> 4) & 7) * 800;
+    if (data[0] & 8)
+        client->abonentMarkDelete(sender, port);
+    client->handleDatagram(reinterpret_cast<const char*>(data + 1), int(size - 1), sender, port);
+    if (data[0] & 0x80)
+        client->cleanupAbonentList();
     return 0;
 }

@@ -9,18 +9,12 @@
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    if (argc < 2)
-        return 2;
     Client client;
-    QString folder = QString::fromLocal8Bit(argv[1]);
+    QString folder = QString::fromLocal8Bit(argc > 1 ? argv[1] : ".");
     client.set_logger_path(folder);
-    if (!client.initialize(QHostAddress(QHostAddress::LocalHost), 0))
+    if (!client.initialize(QHostAddress::LocalHost, 0))
         return 1;
     client.logger_enable(true);
-    OP_PAYLOAD_t request;
-    request.bytes[0] = 0x08;
-    request.bytes[1] = 0x81;
-    client.send(CMD_GET_REPORT, request, QHostAddress(QHostAddress::LocalHost), client.getControlLocalPort());
+    client.send(CMD_GET_REPORT, protocol::payloadFrom("\x08\x81"), QHostAddress::LocalHost, client.getControlLocalPort());
     raise(SIGKILL);
-    return 0;
 }
