@@ -15,6 +15,7 @@ int main(int argc, char** argv)
     if (!client.initialize(QHostAddress::LocalHost, 0))
         return 1;
     client.logger_enable(true);
-    client.send(CMD_GET_REPORT, protocol::payloadFrom("\x08\x81"), QHostAddress::LocalHost, client.getControlLocalPort());
+    const quint16 port = client.getControlLocalPort();
+    client.send(CMD_GET_REPORT, protocol::payloadFrom("\x08\x81"), QHostAddress::LocalHost, port);
     raise(SIGKILL);
 }

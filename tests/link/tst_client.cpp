@@ -243,8 +243,8 @@ private slots:
     void arbitraryDatagramsFollowTheRules()
     {
         QRandomGenerator rng(20240601);
-        const QHostAddress senders[] = {QHostAddress(QStringLiteral("10.0.0.2")),
-                                        QHostAddress(QStringLiteral("::ffff:10.0.0.2")), QHostAddress(QStringLiteral("::1"))};
+        const QHostAddress senders[] = {QHostAddress(0x0A000002u), QHostAddress(QStringLiteral("::ffff:10.0.0.2")),
+                                        QHostAddress(QHostAddress::LocalHostIPv6)};
         client->filter(QStringLiteral("10.0.0.2"), 40005);
         client->logger_enable(true);
         QByteArray expectedLog, record(packetlog::kRecordHeaderSize, '\0');

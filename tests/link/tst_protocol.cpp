@@ -65,8 +65,8 @@ void TestProtocol::recordsMatchTheirWireImage_data()
         const QByteArray half = image.left(image.size() / 2);
         QTest::newRow(name) << encoded << image << encode(decode(image)) << encode(decode(half));
     };
-    row("version", encodeVersion({1, 2, 3, 0x1A2B, 1, 0x0C}), QByteArray::fromHex("0100" "02" "03" "2b1a0000" "010c0000"),
-        decodeVersion, encodeVersion);
+    row("version", encodeVersion({1, 2, 3, 0x1A2B, 1, 0x0C}),
+        QByteArray::fromHex("0100" "02" "03" "2b1a0000" "01" "0c" "0000"), decodeVersion, encodeVersion);
     row("cont status", encodeContStatus({0x43, 1, 85, -12, 40, 0x0102, 0x0304, 0x0506, 0x0708, 64000, -1}),
         image(kContStatusSize, {{0, "430155f428" "0201" "0403" "0605" "0807"}, {13, "00fa0000"}, {21, "ffffffff"}}),
         decodeContStatus, encodeContStatus);
