@@ -76,8 +76,7 @@ private slots:
         QCOMPARE((QList<uint>{e.enabled, e.baudrate, e.self_port, e.dest_port, e.dest_addr}),
                  (QList<uint>{1, 9600, 30000, 30010, 0xC0A80BCD}));
         const QByteArray idle = QByteArray::fromHex("600000000000000000000000");
-        wire.replace(0, 36, idle + QByteArray::fromHex("6180250030753a75c0a80bcd") + idle);
-        wire.replace(36, 12, idle);
+        wire.replace(0, 48, idle + QByteArray::fromHex("6180250030753a75c0a80bcd") + idle + idle);
         QCOMPARE(records::encodeConverters(records::decodeConverters(wire)).toHex(), wire.toHex());
     }
 
