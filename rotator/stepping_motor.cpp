@@ -47,12 +47,6 @@ void SteppingMotor::set_device_addr(const QHostAddress& address, quint16 port)
     device_port = port;
 }
 
-void SteppingMotor::set_bind_port(quint16 port)
-{
-    std::lock_guard<std::mutex> guard(mutex);
-    bind_port = port;
-}
-
 void SteppingMotor::set_angle(double degrees)
 {
     if (!(degrees >= minimum_angle && degrees <= maximum_angle))
