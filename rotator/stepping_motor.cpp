@@ -130,8 +130,12 @@ bool SteppingMotor::follow_device(TicUdpSocket& tic)
         tic.abort();
         return false;
     }
-    if (wanted)
+    if (wanted) {
         tic.connectToHost(device_address, device_port, QIODevice::ReadWrite);
+        // Whatever reached the port before the connection filtered it is not the controller's.
+        while (tic.hasPendingDatagrams())
+            tic.readDatagram(nullptr, 0);
+    }
     return true;
 }
 

@@ -11,7 +11,7 @@ using namespace stationtest;
 
 namespace {
 
-const QString kSimulatedModem = QStringLiteral("127.0.72.1");
+const QString kSimulatedModem = QStringLiteral("127.0.91.1");
 const QHostAddress kScriptedController(QStringLiteral("127.0.0.233"));
 const QString kUsable = QStringLiteral("background-color: white; enabled 4");
 const QString kDisabled = QStringLiteral("background-color: red; enabled 0");
@@ -100,13 +100,13 @@ void TestMainWindowRotator::reinitShowsAngleTruncatedAndRetargets()
 
     ScriptedController controller(kScriptedController);
     QVERIFY(controller.isBound());
-    controller.position = position;
+    controller.setPosition(position);
     station->window->sm_set_device_addr(kScriptedController.toString(), 30000);
     QTRY_COMPARE(controls(), kUsable);
     QCOMPARE(angle()->value(), shown);
     const int until = controller.reads() + 3;
     QTRY_VERIFY(controller.reads() >= until);
-    QCOMPARE(controller.log.filter(QRegularExpression("^(?!a1|8c)")), commands);
+    QCOMPARE(controller.log().filter(QRegularExpression("^(?!a1|8c)")), commands);
 }
 
 void TestMainWindowRotator::buttonsStepAndZero()
@@ -118,20 +118,20 @@ void TestMainWindowRotator::buttonsStepAndZero()
 
     click("sm_incr_step_pbt");
     QCOMPARE(angle()->value(), 1);
-    QTRY_VERIFY(controller.log.contains("e0 28"));
+    QTRY_VERIFY(controller.log().contains("e0 28"));
     click("sm_decr_step_pbt");
     click("sm_decr_step_pbt");
     QCOMPARE(angle()->value(), -1);
-    QTRY_VERIFY(controller.log.contains("e0 -28"));
+    QTRY_VERIFY(controller.log().contains("e0 -28"));
 
     angle()->setStyleSheet(QString());
     click("sm_zero_position_pbt");
     QCOMPARE(angle()->value(), 0);
     QCOMPARE(angle()->styleSheet(), QStringLiteral("background-color: white;"));
-    QTRY_VERIFY(controller.log.contains("ec 0"));
+    QTRY_VERIFY(controller.log().contains("ec 0"));
     const int until = controller.reads() + 3;
     QTRY_VERIFY(controller.reads() >= until);
-    QVERIFY(!controller.log.contains("e0 0"));
+    QVERIFY(!controller.log().contains("e0 0"));
 }
 
 // A reinit signal handled after the controller fell silent again finds no angle to show.
@@ -142,15 +142,15 @@ void TestMainWindowRotator::lateReinitAfterLossKeepsAngle()
     station->window->sm_set_device_addr(kScriptedController.toString(), 30000);
     QTRY_COMPARE(controls(), kUsable);
     angle()->setValue(20);
-    QTRY_VERIFY(controller.log.contains("e0 556"));
+    QTRY_VERIFY(controller.log().contains("e0 556"));
 
-    controller.answering = false;
+    controller.setAnswering(false);
     QTRY_COMPARE(controls(), kDisabled);
     station->window->sm_interface_reinit();
     QCOMPARE(angle()->value(), 20);
     const int until = controller.reads() + 2;
     QTRY_VERIFY(controller.reads() >= until);
-    QCOMPARE(controller.log.filter(QRegularExpression("^e0")), QStringList{"e0 556"});
+    QCOMPARE(controller.log().filter(QRegularExpression("^e0")), QStringList{"e0 556"});
 }
 
 QTEST_MAIN(TestMainWindowRotator)
