@@ -94,7 +94,7 @@ private:
         QLineEdit* dest_addr;
         QSpinBox* dest_port;
     };
-    struct ReportedFrequencies {
+    struct ChannelFrequencies {
         uint64_t rx;
         uint64_t tx;
     };
@@ -102,7 +102,9 @@ private:
     std::array<SocketRow, 5> socketRows() const;
     std::array<SocketRow, 5> remoteSocketRows() const;
     std::array<ConverterRow, 4> converterRows() const;
-    ReportedFrequencies selectedFrequencies() const;
+    // The selected channel, else the last reported frequencies, else presetFrequency().
+    ChannelFrequencies selectedFrequencies() const;
+    // First channel of the list, or the first built-in one before the station gave a list.
     uint64_t presetFrequency() const;
     void showChannel(uint64_t rx_frequency, uint64_t tx_frequency);
     void sendPreset(presets::Core core, uint8_t mode, uint8_t ls, uint8_t hs,
@@ -114,5 +116,5 @@ private:
     std::unique_ptr<Ui::DefaultsWindow> ui;
     QList<uint64_t> frequency_list;
     // Frequencies of the last report shown: what the form sends while no channel is selected.
-    std::optional<ReportedFrequencies> reported_frequencies;
+    std::optional<ChannelFrequencies> reported_frequencies;
 };
