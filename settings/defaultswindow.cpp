@@ -80,7 +80,10 @@ DefaultsWindow::DefaultsWindow(QWidget* parent)
     connect(ui->op_preset_p2p_d_ground_pbt, &QPushButton::clicked, this, &DefaultsWindow::preset_p2p_d_ground);
 }
 
-DefaultsWindow::~DefaultsWindow() = default;
+DefaultsWindow::~DefaultsWindow()
+{
+    testing_att.close();
+}
 
 bool DefaultsWindow::broadcastHardReset() const
 {
@@ -188,7 +191,7 @@ void DefaultsWindow::update_fields(const REP_DEFAULTS_SET_t* frm)
 
 void DefaultsWindow::showChannel(uint64_t rx_frequency, uint64_t tx_frequency)
 {
-    reported_frequencies = ReportedFrequencies{rx_frequency, tx_frequency};
+    reported_frequencies = ChannelFrequencies{rx_frequency, tx_frequency};
     if (rx_frequency != tx_frequency)
         return;
     const int channel = frequency_list.indexOf(rx_frequency);
@@ -212,7 +215,7 @@ void DefaultsWindow::update_frequency_list(QList<uint64_t> list)
     channels->setEnabled(true);
 }
 
-DefaultsWindow::ReportedFrequencies DefaultsWindow::selectedFrequencies() const
+DefaultsWindow::ChannelFrequencies DefaultsWindow::selectedFrequencies() const
 {
     const int channel = ui->op_defaults_channel_cmb->currentIndex();
     if (channel >= 0 && channel < frequency_list.size())
@@ -232,7 +235,7 @@ void DefaultsWindow::read_fields(OP_PAYLOAD_t& frm)
 
     CMD_DEFAULTS_SET_t d;
     d.opmode = records::encodeOpmode(mode, unit, ls, hs);
-    const ReportedFrequencies frequencies = selectedFrequencies();
+    const ChannelFrequencies frequencies = selectedFrequencies();
     d.rx_frequency = frequencies.rx;
     d.tx_frequency = frequencies.tx;
     d.ip_addr = ipv4text::parse(ui->op_defaults_ipaddr_le->text());

@@ -6,6 +6,7 @@
 #include "protocol.h"
 #include "records.h"
 #include "status_records.h"
+#include "testing_search.h"
 
 #include <QList>
 #include <QWidget>
@@ -23,7 +24,8 @@ namespace Ui {
 class DefaultsWindow;
 }
 
-class DefaultsWindow : public QWidget {
+// The radio tests' fields and search rules come from testing_search; the window drives them.
+class DefaultsWindow : public QWidget, private testing_search {
     Q_OBJECT
 
 public:
@@ -92,7 +94,7 @@ private:
         QLineEdit* dest_addr;
         QSpinBox* dest_port;
     };
-    struct ReportedFrequencies {
+    struct ChannelFrequencies {
         uint64_t rx;
         uint64_t tx;
     };
@@ -100,14 +102,19 @@ private:
     std::array<SocketRow, 5> socketRows() const;
     std::array<SocketRow, 5> remoteSocketRows() const;
     std::array<ConverterRow, 4> converterRows() const;
-    ReportedFrequencies selectedFrequencies() const;
+    // The selected channel, else the last reported frequencies, else presetFrequency().
+    ChannelFrequencies selectedFrequencies() const;
+    // First channel of the list, or the first built-in one before the station gave a list.
     uint64_t presetFrequency() const;
     void showChannel(uint64_t rx_frequency, uint64_t tx_frequency);
     void sendPreset(presets::Core core, uint8_t mode, uint8_t ls, uint8_t hs,
                     const presets::Pipelines& pipelines = {});
 
+    // Both ends of a radio test: the attenuator and the receive frequency as they were at its start.
+    void testing_restore();
+
     std::unique_ptr<Ui::DefaultsWindow> ui;
     QList<uint64_t> frequency_list;
     // Frequencies of the last report shown: what the form sends while no channel is selected.
-    std::optional<ReportedFrequencies> reported_frequencies;
+    std::optional<ChannelFrequencies> reported_frequencies;
 };

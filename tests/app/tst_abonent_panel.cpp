@@ -3,6 +3,7 @@
 #include "stationtest.h"
 
 #include <QGroupBox>
+#include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
 
@@ -163,6 +164,9 @@ private slots:
         QCOMPARE(station->widget<QLineEdit>("op_cont_stat_opmode_le")->text(), QStringLiteral("--"));
         QCOMPARE(station->widget<QLineEdit>("op_current_abon_ip_le")->text(), QStringLiteral("10.0.0.5"));
         QCOMPARE(station->spin("op_current_abon_port_spb")->value(), 40005);
+        for (const char* name : { "op_ext_stat_rssi_l", "op_id_stat_range_l",
+                                  "op_ext_stat_antenna_l", "op_ext_tx_power_mode_l" })
+            QCOMPARE(station->widget<QLabel>(name)->text(), QStringLiteral("  ------  "));
     }
 
     void doubleClickChoosesAbonentAndStartsPolling()
@@ -193,13 +197,6 @@ private slots:
         QCOMPARE(station->widget<QLineEdit>("op_current_abon_ip_le")->text(), QStringLiteral("10.0.0.4"));
         QCOMPARE(station->spin("op_current_abon_port_spb")->value(), 4000);
         QVERIFY(station->widget<QProgressBar>("op_stage_prb")->isHidden());
-    }
-
-    void unreadablePortBecomesZero()
-    {
-        station->window->SetCurrentAbonent(QStringLiteral("10.0.0.9:port:[]"));
-        QCOMPARE(station->widget<QLineEdit>("op_current_abon_ip_le")->text(), QStringLiteral("10.0.0.9"));
-        QCOMPARE(station->spin("op_current_abon_port_spb")->value(), 0);
     }
 
 private:

@@ -281,20 +281,6 @@ private slots:
         QVERIFY(modem->frames().isEmpty());
     }
 
-    void statusFromAnotherModemDoesNotEndSearch()
-    {
-        ScriptedModem other(QStringLiteral("127.0.0.23"));
-        station->widget<QLineEdit>("op_current_abon_ip_le")->setText(modem->address);
-        station->spin("op_current_abon_port_spb")->setValue(modem->port());
-        auto* find = station->widget<QPushButton>("op_control_find_pb");
-        find->click();
-        other.report(REP_CONT_STATUS, contStatus(0, 1, 60), 1, station->port);
-        QTRY_COMPARE(station->widget<QListWidget>("op_abons_lw")->count(), 1);
-        QVERIFY(find->isChecked());
-        QVERIFY(modem->waitFor(CMD_GET_REPORT, REP_CONT_STATUS, 1) >= 0);
-        find->setChecked(false);
-    }
-
 private:
     std::unique_ptr<Station> station;
     std::unique_ptr<ScriptedModem> modem;

@@ -506,25 +506,6 @@ private slots:
         QCOMPARE(station->spin("op_seqnum_sb")->value(), 3);
     }
 
-    void resetBlanksDisplayButKeepsPicture()
-    {
-        station->window->update_REP_CONT_STATUS(1, contStatus(0x43, 1, 85));
-        station->window->update_REP_ID_STATISTIC(2, hex("0201"));
-        station->window->SetNoAbonent();
-        QCOMPARE(station->widget<QLineEdit>("op_current_abon_ip_le")->text(), QStringLiteral("0.0.0.0"));
-        QCOMPARE(station->spin("op_current_abon_port_spb")->value(), 0);
-        QCOMPARE(station->widget<QGroupBox>("op_version_gbx")->title(), QStringLiteral("vX.X"));
-        QVERIFY(!station->widget("op_version_gbx")->isEnabled());
-        QCOMPARE(station->widget<QLineEdit>("op_cont_stat_opmode_le")->text(), QStringLiteral("--"));
-        for (const char* name : { "op_ext_stat_rssi_l", "op_id_stat_range_l",
-                                  "op_ext_stat_antenna_l", "op_ext_tx_power_mode_l" }) {
-            QCOMPARE(station->widget<QLabel>(name)->text(), QStringLiteral("  ------  "));
-            QCOMPARE(station->widget<QLabel>(name)->styleSheet(), style(Indicator::Grey));
-        }
-        QCOMPARE(station->spin("op_seqnum_sb")->value(), 0);
-        QVERIFY(showsPicture(station->window->findChild<QSvgWidget*>(), ":/images/modes/1m.svg"));
-    }
-
 private:
     std::unique_ptr<Station> station;
 };

@@ -29,8 +29,6 @@ private slots:
     void removalKeepsOrderOfTheRest();
     void statusCopyHoldsOnlyWhatArrived_data();
     void statusCopyHoldsOnlyWhatArrived();
-    void onlyWholeStatusReportsCreateEntries_data();
-    void onlyWholeStatusReportsCreateEntries();
     void listsTravelThroughQueuedConnections();
 
 private:
@@ -187,23 +185,6 @@ void TestAbonents::statusCopyHoldsOnlyWhatArrived()
     QByteArray expected = payload.left(29);
     expected.append(QByteArray(29 - expected.size(), '\0'));
     QCOMPARE(spy.last()[0].value<QList<OpAbonent>>()[0].status, expected);
-}
-
-void TestAbonents::onlyWholeStatusReportsCreateEntries_data()
-{
-    QTest::addColumn<QByteArray>("datagram");
-    QTest::newRow("bad signature") << QByteArray::fromHex("02ff00000881") + QByteArray(29, '\0');
-    QTest::newRow("other report") << protocol::buildReport(REP_EXTENDED_STATUS, 0, QByteArray(136, '\0'));
-    QTest::newRow("cut header") << QByteArray::fromHex("01ff000008");
-}
-
-void TestAbonents::onlyWholeStatusReportsCreateEntries()
-{
-    QFETCH(QByteArray, datagram);
-    QSignalSpy spy(client.get(), &Client::signal_UpdatedAbonents);
-    client->feed(datagram, QHostAddress(QStringLiteral("10.0.0.2")), 40005);
-    QCOMPARE(spy.count(), 0);
-    QCOMPARE(client->abonentsCount(), 0);
 }
 
 void TestAbonents::listsTravelThroughQueuedConnections()

@@ -16,25 +16,6 @@
 
 using Frequencies = QList<uint64_t>;
 
-// Stands in for the main window: records which of its slots the settings window reached.
-class FakeStation : public QWidget {
-    Q_OBJECT
-
-public:
-    QStringList calls;
-
-public slots:
-    void reboot_abonent() { calls << QStringLiteral("reboot_abonent"); }
-    void send_CMD_RESET_DEVICE() { calls << QStringLiteral("send_CMD_RESET_DEVICE"); }
-    void send_CMD_SETUP_FN_1() { calls << QStringLiteral("send_CMD_SETUP_FN_1"); }
-    void send_CMD_SETUP_FN_2() { calls << QStringLiteral("send_CMD_SETUP_FN_2"); }
-    void send_CMD_SETUP_FN_3() { calls << QStringLiteral("send_CMD_SETUP_FN_3"); }
-    void send_CMD_SETUP_HW_2() { calls << QStringLiteral("send_CMD_SETUP_HW_2"); }
-    void send_CMD_SETUP_HW_3() { calls << QStringLiteral("send_CMD_SETUP_HW_3"); }
-    void send_CMD_SESSION_SECRET() { calls << QStringLiteral("send_CMD_SESSION_SECRET"); }
-    void send_default_CMD_SESSION_SECRET() { calls << QStringLiteral("send_default_CMD_SESSION_SECRET"); }
-};
-
 // The settings window's form against the records it shows and builds, and what its buttons emit.
 class TestDefaultsWindow : public QObject {
     Q_OBJECT
@@ -81,14 +62,10 @@ private slots:
     void secretReadFromForm();
     void secretFieldRefusesNonBase64Typing();
 
-    void presetButtonSendsRecordsInOrder_data();
-    void presetButtonSendsRecordsInOrder();
     void presetWithoutFrequencyListUsesFirstBuiltInChannel();
 
     void setButtonEmitsOpenTab_data();
     void setButtonEmitsOpenTab();
-    void serviceButtonReachesParentSlot_data();
-    void serviceButtonReachesParentSlot();
 
 private:
     template <class T> T* child(const char* name) const
@@ -102,7 +79,6 @@ private:
     QByteArray readFields() const;
     void show(const CMD_DEFAULTS_SET_t& record) const { window->update_fields(&record); }
 
-    std::unique_ptr<FakeStation> station;
     std::unique_ptr<DefaultsWindow> window;
 };
 
@@ -147,7 +123,6 @@ void TestDefaultsWindow::init()
 void TestDefaultsWindow::cleanup()
 {
     window.reset();
-    station.reset();
 }
 
 QByteArray TestDefaultsWindow::readFields() const
@@ -610,77 +585,6 @@ void TestDefaultsWindow::secretFieldRefusesNonBase64Typing()
     QCOMPARE(edit->text(), QStringLiteral("abc+/9=="));
 }
 
-void TestDefaultsWindow::presetButtonSendsRecordsInOrder_data()
-{
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<int>("opmode");
-    QTest::addColumn<bool>("board");
-    QTest::addColumn<bool>("kt");
-    QTest::addColumn<QString>("pipelines"); // "", "Q35" or "Q55"
-    QTest::newRow("ls board") << "op_preset_p2p_ls_abonent_pbt" << 35 << true << false << "";
-    QTest::newRow("ls ground") << "op_preset_p2p_ls_ground_pbt" << 34 << false << false << "";
-    QTest::newRow("hs fm2 board") << "op_preset_p2p_hs_bpsk_abonent_pbt" << 39 << true << false << "Q35";
-    QTest::newRow("hs fm2 ground") << "op_preset_p2p_hs_bpsk_ground_pbt" << 38 << false << false << "";
-    QTest::newRow("hs fm4 board") << "op_preset_p2p_hs_qpsk_abonent_pbt" << 167 << true << false << "Q35";
-    QTest::newRow("hs fm4 ground") << "op_preset_p2p_hs_qpsk_ground_pbt" << 166 << false << false << "";
-    QTest::newRow("A board") << "op_preset_p2p_a_abonent_pbt" << 41 << true << false << "Q55";
-    QTest::newRow("A ground") << "op_preset_p2p_a_ground_pbt" << 40 << false << false << "";
-    QTest::newRow("C board") << "op_preset_p2p_c_abonent_pbt" << 77 << true << false << "Q55";
-    QTest::newRow("C ground") << "op_preset_p2p_c_ground_pbt" << 76 << false << false << "";
-    QTest::newRow("D board") << "op_preset_p2p_d_abonent_pbt" << 79 << true << true << "";
-    QTest::newRow("D ground") << "op_preset_p2p_d_ground_pbt" << 78 << false << true << "";
-}
-
-void TestDefaultsWindow::presetButtonSendsRecordsInOrder()
-{
-    QFETCH(QString, button);
-    QFETCH(int, opmode);
-    QFETCH(bool, board);
-    QFETCH(bool, kt);
-    QFETCH(QString, pipelines);
-
-    window->update_frequency_list({2400 * kMHz, 2410 * kMHz});
-    combo("op_defaults_channel_cmb")->setCurrentIndex(1); // presets ignore the selection
-    const QByteArray formBefore = readFields();
-
-    QStringList order;
-    CMD_DEFAULTS_SET_t defaults;
-    CMD_UART_CONV_CONFIG_t converters;
-    CMD_SESSION_SECRET_t secret;
-    connect(window.get(), &DefaultsWindow::signal_CMD_DEFAULTS_SET, this, [&](const CMD_DEFAULTS_SET_t& d) {
-        order << "defaults";
-        defaults = d;
-    });
-    connect(window.get(), &DefaultsWindow::signal_CMD_UART_CONV_CONFIG, this,
-            [&](const CMD_UART_CONV_CONFIG_t& c) {
-                order << "converters";
-                converters = c;
-            });
-    connect(window.get(), &DefaultsWindow::signal_CMD_SESSION_SECRET, this, [&](const CMD_SESSION_SECRET_t& s) {
-        order << "secret";
-        secret = s;
-    });
-    connect(window.get(), &DefaultsWindow::signal_reboot, this, [&] { order << "reboot"; });
-
-    child<QPushButton>(qPrintable(button))->click();
-
-    QCOMPARE(order, QStringList({"defaults", "converters", "secret", "reboot"}));
-    QCOMPARE(int(defaults.opmode), opmode);
-    QCOMPARE(qulonglong(defaults.rx_frequency), qulonglong(2400 * kMHz));
-    QCOMPARE(qulonglong(defaults.tx_frequency), qulonglong(2400 * kMHz));
-    QCOMPARE(defaults.ip_addr, board ? 0xC0A80B0Bu : 0xC0A80B0Cu);
-    QCOMPARE(defaults.local_status, kt);
-    QCOMPARE(defaults.tx_mute, kt);
-    QCOMPARE(converters.converters[0].enabled, !kt);
-    const presets::Pipelines expected =
-        pipelines == "Q35" ? presets::q35() : pipelines == "Q55" ? presets::q55() : presets::Pipelines();
-    QCOMPARE(QString::fromUtf8(defaults.gst_string_fm2), expected.fm2);
-    QCOMPARE(QString::fromUtf8(defaults.gst_string_fm4), expected.fm4);
-    QVERIFY(secret.save);
-    QCOMPARE(secret.secret.size(), 17);
-    QCOMPARE(readFields(), formBefore);
-}
-
 void TestDefaultsWindow::presetWithoutFrequencyListUsesFirstBuiltInChannel()
 {
     QSignalSpy sent(window.get(), &DefaultsWindow::signal_CMD_DEFAULTS_SET);
@@ -706,32 +610,6 @@ void TestDefaultsWindow::setButtonEmitsOpenTab()
     child<QPushButton>("op_defaults_set_pb")->click();
     QCOMPARE(selected.count(), 1);
     QCOMPARE(selected.first().first().toInt(), tab);
-}
-
-void TestDefaultsWindow::serviceButtonReachesParentSlot_data()
-{
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QString>("slot");
-    QTest::newRow("reboot") << "op_control_reboot_pb" << "reboot_abonent";
-    QTest::newRow("hard reset") << "op_hard_reset_pbt" << "send_CMD_RESET_DEVICE";
-    QTest::newRow("1400 MHz") << "op_setup_fn1_pbt" << "send_CMD_SETUP_FN_1";
-    QTest::newRow("1500 MHz") << "op_setup_fn2_pbt" << "send_CMD_SETUP_FN_2";
-    QTest::newRow("1950 MHz") << "op_setup_fn3_pbt" << "send_CMD_SETUP_FN_3";
-    QTest::newRow("TVX-AMP") << "op_setup_hw_2_pbt" << "send_CMD_SETUP_HW_2";
-    QTest::newRow("LVN-3") << "op_setup_hw_3_pbt" << "send_CMD_SETUP_HW_3";
-    QTest::newRow("secret") << "op_session_secret_pbt" << "send_CMD_SESSION_SECRET";
-    QTest::newRow("default secret") << "op_session_secret_reset_pbt" << "send_default_CMD_SESSION_SECRET";
-}
-
-void TestDefaultsWindow::serviceButtonReachesParentSlot()
-{
-    QFETCH(QString, button);
-    QFETCH(QString, slot);
-    station = std::make_unique<FakeStation>();
-    window = std::make_unique<DefaultsWindow>(station.get());
-    QVERIFY(window->isWindow());
-    child<QPushButton>(qPrintable(button))->click();
-    QCOMPARE(station->calls, QStringList(slot));
 }
 
 QTEST_MAIN(TestDefaultsWindow)

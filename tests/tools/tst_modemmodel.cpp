@@ -40,8 +40,6 @@ class TestModemModel : public QObject {
 private slots:
     void init();
 
-    void everyReportIsAnswered_data();
-    void everyReportIsAnswered();
     void unsupportedOpcodesAreNamed_data();
     void unsupportedOpcodesAreNamed();
     void settingIsAnsweredAndReadBack_data();
@@ -69,39 +67,6 @@ void TestModemModel::init()
 {
     m_profile = ModemProfile();
     m_modem = std::make_unique<ModemModel>(0, kAddress, m_profile, 7);
-}
-
-void TestModemModel::everyReportIsAnswered_data()
-{
-    QTest::addColumn<int>("opcode");
-    QTest::addColumn<int>("length");
-    QTest::newRow("tx frequency") << int(REP_TX_FREQUENCY) << 8;
-    QTest::newRow("rx frequency") << int(REP_RX_FREQUENCY) << 8;
-    QTest::newRow("antenna") << int(REP_ANTENNA_SEL) << 1;
-    QTest::newRow("defaults") << int(REP_DEFAULTS_SET) << 1156;
-    QTest::newRow("reboot") << int(REP_REBOOT_DEVICE) << 4;
-    QTest::newRow("tx mode") << int(REP_SET_TX_MODE) << 1;
-    QTest::newRow("version") << int(REP_VERSION) << 12;
-    QTest::newRow("status") << int(REP_CONT_STATUS) << 29;
-    QTest::newRow("parameters") << int(REP_PARAMETERS) << 1024;
-    QTest::newRow("extended status") << int(REP_EXTENDED_STATUS) << 136;
-    QTest::newRow("converters") << int(REP_UART_CONV_CONFIG) << 128;
-    QTest::newRow("id statistic, two members") << int(REP_ID_STATISTIC) << 16 + 2 * 20;
-    QTest::newRow("empty secret") << int(REP_SESSION_SECRET) << 2;
-    QTest::newRow("tx power") << int(REP_TX_POWER_MODE) << 1;
-    QTest::newRow("hs modulation") << int(REP_SET_HS_CHANNEL_MOD) << 2;
-}
-
-void TestModemModel::everyReportIsAnswered()
-{
-    QFETCH(int, opcode);
-    QFETCH(int, length);
-    const ModemModel::Outcome outcome = m_modem->handle(getReport(quint16(opcode)));
-    QCOMPARE(outcome.replies.size(), 1);
-    const QByteArray& reply = outcome.replies.first();
-    QVERIFY(protocol::isFrame(reply));
-    QCOMPARE(int(opcodeOf(reply)), opcode);
-    QCOMPARE(protocol::payloadOf(reply).size(), length);
 }
 
 void TestModemModel::unsupportedOpcodesAreNamed_data()

@@ -1,3 +1,4 @@
+#include "bytes.h"
 #include "stationsocket.h"
 #include "status_records.h"
 
@@ -5,6 +6,7 @@
 #include <QSerialPort>
 #include <QtTest>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -64,6 +66,39 @@ private:
     QProcess m_process;
 };
 
+QByteArray getSegment(int offset, int length)
+{
+    const char request[] = {char(0xA1), char(offset & 0x7F), char(((offset >> 1) & 0x40) | (length & 0x3F))};
+    return QByteArray(request, 3);
+}
+
+// The six one-byte datagrams of a 32-bit controller command.
+void sendCommand32(QUdpSocket& socket, quint8 command, qint32 data)
+{
+    const quint32 v = quint32(data);
+    const quint8 msbs = quint8(((v >> 7) & 1) | ((v >> 14) & 2) | ((v >> 21) & 4) | ((v >> 28) & 8));
+    socket.write(QByteArray(1, char(command)));
+    socket.write(QByteArray(1, char(msbs)));
+    for (int i = 0; i < 4; ++i)
+        socket.write(QByteArray(1, char((v >> (8 * i)) & 0x7F)));
+}
+
+// The present position as the rotator reads it: unanswered after 300 ms.
+std::optional<qint32> readControllerPosition(QUdpSocket& controller)
+{
+    while (controller.hasPendingDatagrams())
+        controller.receiveDatagram();
+    controller.write(getSegment(0x22, 4));
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 300) {
+        if (controller.hasPendingDatagrams())
+            return bytes::i32(controller.receiveDatagram().data(), 0);
+        QTest::qWait(5);
+    }
+    return std::nullopt;
+}
+
 int countFrom(const QList<QNetworkDatagram>& datagrams, const QHostAddress& from)
 {
     return int(std::count_if(datagrams.cbegin(), datagrams.cend(),
@@ -85,6 +120,7 @@ private slots:
     void controlLinesChangeRunningNetwork();
     void verboseLinesNameRequestsAndStdinEndKeepsItRunning();
     void attenuatorOnPseudoTerminalAnswersAndDrivesLoss();
+    void controllerFollowsTargetStallsAndFallsSilent();
 
 private:
     QStringList networkArgs(int modems) const;
@@ -207,6 +243,44 @@ void TestSimProcess::attenuatorOnPseudoTerminalAnswersAndDrivesLoss()
     const REP_EXTENDED_STATUS_t near = records::decodeExtendedStatus(protocol::payloadOf(clean.data()));
     QVERIFY(near.flags & REP_EXTENDED_STATUS_t::Synchronised);
     QVERIFY(near.received > 0);
+}
+
+void TestSimProcess::controllerFollowsTargetStallsAndFallsSilent()
+{
+    SimProcess sim(networkArgs(1) << QStringLiteral("--stepper-speed") << QStringLiteral("2000"));
+    QVERIFY(!sim.waitForLine(QStringLiteral("ready:")).isEmpty());
+    QUdpSocket controller;
+    QVERIFY(controller.bind(QHostAddress(QHostAddress::LocalHost), 0));
+    controller.connectToHost(modemAddress(1), 30000);
+    QVERIFY(controller.waitForConnected(1000));
+    QCOMPARE(readControllerPosition(controller), std::optional<qint32>(0));
+
+    controller.write(QByteArray(1, char(0x83)));
+    sendCommand32(controller, 0xE0, 600);
+    // Polled as the rotator polls: 0x8C keeps the controller's command time-out from stopping it.
+    QElapsedTimer moving;
+    moving.start();
+    std::optional<qint32> position;
+    while (position != 600 && moving.elapsed() < 10000) {
+        controller.write(QByteArray(1, char(0x8C)));
+        position = readControllerPosition(controller);
+        QTest::qWait(50);
+    }
+    QCOMPARE(position, std::optional<qint32>(600));
+
+    QCOMPARE(sim.command(QStringLiteral("stall 1")), QStringLiteral("ok: stall 1"));
+    controller.write(QByteArray(1, char(0x83)));
+    sendCommand32(controller, 0xE0, -600);
+    for (int poll = 0; poll < 4; ++poll) {
+        controller.write(QByteArray(1, char(0x8C)));
+        QCOMPARE(readControllerPosition(controller), std::optional<qint32>(600));
+        QTest::qWait(50);
+    }
+
+    QCOMPARE(sim.command(QStringLiteral("ctl-silence 1")), QStringLiteral("ok: ctl-silence 1"));
+    QCOMPARE(readControllerPosition(controller), std::nullopt);
+    QCOMPARE(sim.command(QStringLiteral("ctl-silence 1 off")), QStringLiteral("ok: ctl-silence 1 off"));
+    QVERIFY(readControllerPosition(controller));
 }
 
 QTEST_GUILESS_MAIN(TestSimProcess)

@@ -7,6 +7,8 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -84,12 +86,16 @@ int main(int argc, char* argv[])
             .arg(config.stationPort)
             .arg(config.periodMs));
 
-    // Control lines on standard input; at its end the network simply runs on.
+    // Control lines on standard input; at its end the network simply runs on. Started in the
+    // background of a terminal, the simulator gets an error for its read instead of being stopped.
+    std::signal(SIGTTIN, SIG_IGN);
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QByteArray pending;
     QObject::connect(&input, &QSocketNotifier::activated, [&] {
         char buffer[4096];
         const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            return;
         if (n <= 0) {
             input.setEnabled(false);
             return;

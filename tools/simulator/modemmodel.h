@@ -48,9 +48,7 @@ public:
     static CMD_DEFAULTS_SET_t factoryDefaults(int index, quint32 address, const BandPlan& band);
     static CMD_UART_CONV_CONFIG_t factoryConverters();
 
-    quint32 address() const { return m_address; }
     const CMD_DEFAULTS_SET_t& defaults() const { return m_defaults; }
-    quint64 rxFrequency() const { return m_run.rxFrequency; }
     quint64 txFrequency() const { return m_run.txFrequency; }
     double lastLoss() const { return m_lastLoss; }
     bool synchronised() const { return m_period.sync; }

@@ -72,10 +72,8 @@ void PtyAttenuator::readCommands()
         m_pending.remove(0, end + 1);
         const std::optional<double> db = parseCommand(line);
         // The new value holds before the station hears that it was taken.
-        if (db) {
-            m_attenuation = *db;
+        if (db)
             emit attenuationChanged(*db);
-        }
         const char* reply = db ? "attOK" : "attERR";
         const ssize_t length = ssize_t(std::strlen(reply));
         if (::write(m_master, reply, size_t(length)) != length)

@@ -19,7 +19,6 @@ public:
 
     bool open(QString& error);
     QString deviceName() const { return m_deviceName; }
-    double attenuation() const { return m_attenuation; }
 
     // The value of one command line as read up to its LF; empty for a line the device refuses.
     static std::optional<double> parseCommand(const QByteArray& line);
@@ -37,5 +36,4 @@ private:
     QSocketNotifier* m_notifier = nullptr;
     QByteArray m_pending;
     QString m_deviceName;
-    double m_attenuation = 0.0;
 };

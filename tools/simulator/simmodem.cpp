@@ -3,7 +3,6 @@
 #include "simclock.h"
 
 #include <QNetworkDatagram>
-#include <QRandomGenerator>
 
 namespace {
 
@@ -25,12 +24,12 @@ SimModem::SimModem(int number, const SimConfig& config, const RadioEnvironment& 
     , m_stepper(config.stepperSpeed, simclock::nowMs())
     , m_link([this](const QByteArray& d, const QHostAddress& to, quint16 port) { m_control.writeDatagram(d, to, port); },
           seedFor(config.seed, number, 2), this)
+    , m_clockDrift(seedFor(config.seed, number, 3))
 {
     m_link.setFaults(config.faults);
     connect(&m_link, &FaultyLink::event, this, &SimModem::note);
     connect(&m_control, &QUdpSocket::readyRead, this, &SimModem::readControl);
     connect(&m_controller, &QUdpSocket::readyRead, this, &SimModem::readController);
-    connect(&m_statusTimer, &QTimer::timeout, this, &SimModem::reportStatus);
 }
 
 bool SimModem::start(QString& error)
@@ -44,9 +43,24 @@ bool SimModem::start(QString& error)
         }
     }
     // Modems started together report at spread-out moments, as independent devices would.
-    const quint32 phaseSeed = seedFor(m_config.seed, m_number, 3);
-    m_statusTimer.start(int(QRandomGenerator(phaseSeed).bounded(quint32(m_config.periodMs))));
+    m_nextReportMs = simclock::nowMs() + m_clockDrift.bounded(m_config.periodMs);
     return true;
+}
+
+void SimModem::tick(qint64 nowMs)
+{
+    if (nowMs < m_nextReportMs)
+        return;
+    // A modem that fell far behind (a stalled process) reports once, not once per missed period.
+    m_nextReportMs = qMax(m_nextReportMs + nextReportInterval(), nowMs + m_config.periodMs / 2);
+    reportStatus(nowMs);
+}
+
+int SimModem::nextReportInterval()
+{
+    // Each modem keeps its own clock, a little off, so that no two stay in step for long.
+    const int drift = m_config.periodMs / 50;
+    return m_config.periodMs + m_clockDrift.bounded(-drift, drift + 1);
 }
 
 void SimModem::note(const QString& text)
@@ -78,7 +92,7 @@ void SimModem::hardReset()
     goDown();
 }
 
-void SimModem::disconnect()
+void SimModem::disconnectStation()
 {
     m_reportsPausedUntilMs = simclock::nowMs() + m_config.disconnectMs;
     note(QStringLiteral("no reports to %1 for %2 ms").arg(m_config.stationAddress.toString()).arg(m_config.disconnectMs));
@@ -104,7 +118,7 @@ void SimModem::readControl()
             break;
         case ModemModel::Service::Disconnect:
             if (datagram.senderAddress().isEqual(m_config.stationAddress, QHostAddress::TolerantConversion))
-                disconnect();
+                disconnectStation();
             else
                 note(QStringLiteral("disconnect from another station, reports go on"));
             break;
@@ -130,10 +144,8 @@ void SimModem::readController()
     }
 }
 
-void SimModem::reportStatus()
+void SimModem::reportStatus(qint64 now)
 {
-    m_statusTimer.setInterval(m_config.periodMs);
-    const qint64 now = simclock::nowMs();
     if (m_downUntilMs != 0) {
         if (now < m_downUntilMs)
             return;

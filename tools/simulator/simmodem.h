@@ -9,7 +9,7 @@
 
 #include <QHostAddress>
 #include <QObject>
-#include <QTimer>
+#include <QRandomGenerator>
 #include <QUdpSocket>
 
 class SimModem : public QObject {
@@ -20,21 +20,19 @@ public:
 
     SimModem(int number, const SimConfig& config, const RadioEnvironment& radio, QObject* parent = nullptr);
 
-    // Binds both ports and starts reporting; false with the reason when a port cannot be bound.
+    // Binds both ports; false with the reason when a port cannot be bound.
     bool start(QString& error);
 
-    int number() const { return m_number; }
-    QHostAddress address() const { return m_address; }
-    ModemModel& model() { return m_model; }
+    // Sends the status reports when their time has come; the network calls it every few ms.
+    void tick(qint64 nowMs);
+
     StepperModel& stepper() { return m_stepper; }
     FaultyLink& link() { return m_link; }
 
-    // The service actions, as the control protocol asks for them.
+    // Service actions, as the control protocol or the control lines ask for them.
     void reboot();
-    void hardReset();
-    void disconnect();
+    void disconnectStation();
 
-    bool isDown() const;
     void setControllerSilent(bool silent) { m_controllerSilent = silent; }
 
 signals:
@@ -43,11 +41,14 @@ signals:
 private slots:
     void readControl();
     void readController();
-    void reportStatus();
 
 private:
     void note(const QString& text);
+    bool isDown() const;
     void goDown();
+    void hardReset();
+    void reportStatus(qint64 nowMs);
+    int nextReportInterval();
 
     const int m_number;
     const QHostAddress m_address;
@@ -58,7 +59,8 @@ private:
     QUdpSocket m_control;
     QUdpSocket m_controller;
     FaultyLink m_link;
-    QTimer m_statusTimer;
+    QRandomGenerator m_clockDrift;
+    qint64 m_nextReportMs = 0;
     qint64 m_downUntilMs = 0;
     qint64 m_reportsPausedUntilMs = 0;
     bool m_controllerSilent = false;

@@ -4,11 +4,18 @@
 #include "simclock.h"
 #include "simmodem.h"
 
+namespace {
+
+constexpr int kMaxTickMs = 10;
+
+} // namespace
+
 SimNetwork::SimNetwork(const SimConfig& config, QObject* parent)
     : QObject(parent)
     , m_config(config)
 {
     m_radio.curves = m_config.curves;
+    connect(&m_ticker, &QTimer::timeout, this, &SimNetwork::tick);
     m_modems.reserve(m_config.modems);
     for (int number = 1; number <= m_config.modems; ++number) {
         auto* modem = new SimModem(number, m_config, m_radio, this);
@@ -23,7 +30,18 @@ bool SimNetwork::start(QString& error)
         if (!modem->start(error))
             return false;
     }
+    // One clock for all modems: a timer per modem would cost a wake-up per report, and coarse
+    // ones would gather a thousand reports into a few bursts that overflow the station's socket.
+    m_ticker.setTimerType(Qt::PreciseTimer);
+    m_ticker.start(qBound(1, m_config.periodMs / 20, kMaxTickMs));
     return true;
+}
+
+void SimNetwork::tick()
+{
+    const qint64 now = simclock::nowMs();
+    for (SimModem* modem : qAsConst(m_modems))
+        modem->tick(now);
 }
 
 void SimNetwork::setAttenuation(double db)
@@ -83,7 +101,7 @@ QString SimNetwork::apply(const ControlCommand& command)
         case Verb::Resume: faults.silentUntilMs = 0; break;
         case Verb::Clear: faults = Faults(); break;
         case Verb::Reboot: modem->reboot(); break;
-        case Verb::Disconnect: modem->disconnect(); break;
+        case Verb::Disconnect: modem->disconnectStation(); break;
         case Verb::Stall: modem->stepper().setStalled(command.on, now); break;
         case Verb::ControllerSilence: modem->setControllerSilent(command.on); break;
         default: break;

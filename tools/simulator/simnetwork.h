@@ -8,6 +8,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 class SimModem;
 struct ControlCommand;
@@ -21,8 +22,6 @@ public:
     bool start(QString& error);
 
     int count() const { return m_modems.size(); }
-    SimModem* modem(int number) const { return m_modems.value(number - 1); }
-    double attenuation() const { return m_radio.attenuationDb; }
 
     // One control line; the answer is "ok: <line>" or "error: <reason>", after the help text for "help".
     QString execute(const QString& line);
@@ -36,8 +35,10 @@ signals:
 
 private:
     QString apply(const ControlCommand& command);
+    void tick();
 
     const SimConfig m_config;
     RadioEnvironment m_radio;
     QList<SimModem*> m_modems;
+    QTimer m_ticker;
 };
