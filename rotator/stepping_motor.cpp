@@ -122,7 +122,11 @@ void SteppingMotor::bind_socket(TicUdpSocket& tic)
 // first (a connected UDP socket cannot be re-pointed, so it is closed and bound afresh).
 bool SteppingMotor::follow_device(TicUdpSocket& tic)
 {
-    const bool wanted = !device_address.isNull() && device_port != 0;
+    // Only a unicast address names a controller: a modem that reports 0.0.0.0 has none, and
+    // polls must never go out as broadcasts.
+    const bool wanted = device_port != 0 && !device_address.isNull()
+        && !device_address.isEqual(QHostAddress::Any, QHostAddress::ConvertUnspecifiedAddress)
+        && !device_address.isBroadcast() && !device_address.isMulticast();
     if (tic.state() == QAbstractSocket::ConnectedState) {
         if (wanted && tic.peerPort() == device_port
             && tic.peerAddress().isEqual(device_address, QHostAddress::TolerantConversion))
