@@ -9,7 +9,7 @@ packages=(
   libspeex-dev
   pulseaudio pulseaudio-utils
   iproute2 util-linux
-  xvfb python3
+  xvfb python3 imagemagick
   clang libclang-rt-14-dev
 )
 

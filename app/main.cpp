@@ -1,0 +1,16 @@
+// The station: one main window on one event loop.
+#include "mainwindow.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    int result = 0;
+    {
+        MainWindow window;
+        window.show();
+        result = application.exec();
+    }
+    return result;
+}

@@ -1,0 +1,22 @@
+#pragma once
+// Programmable step attenuator on a serial line: one "att-XX.YY" command and one "attOK"
+// reply per setting, blocking the caller for at most half a second.
+
+#include <QSerialPort>
+
+class att_dc_6ghz_30db : public QSerialPort {
+    Q_OBJECT
+
+public:
+    att_dc_6ghz_30db();
+
+    bool initialize(const QString& name);
+    bool set_attenuation(double value);
+
+    double attenuation = 0.0; // last value the device acknowledged, dB
+    double att_min = 0.0;
+    double att_max = 31.75;
+
+private:
+    void close_if_lost(QSerialPort::SerialPortError error);
+};

@@ -1,0 +1,111 @@
+#pragma once
+// The state of one simulated modem and its answers to the control protocol, without sockets:
+// requests go in as datagrams, reports come out as whole frames.
+
+#include "linkquality.h"
+#include "records.h"
+#include "status_records.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QRandomGenerator>
+#include <QSet>
+#include <QString>
+
+// What every modem of a simulated network shares.
+struct ModemProfile {
+    BandPlan band;
+    QSet<quint16> unsupported; // reports answered with REP_UNSUPPORTED, and the requests that set them
+    int packetRate = 50;       // radio packets per second the peer sends and this modem sends back
+};
+
+class ModemModel {
+public:
+    enum class Service { None, Reboot, Disconnect, HardReset, Setup };
+
+    struct Outcome {
+        QList<QByteArray> replies; // whole frames, in sending order
+        Service service = Service::None;
+        QString event;             // one line saying what the request did
+    };
+
+    ModemModel(int index, quint32 address, const ModemProfile& profile, quint32 seed);
+
+    Outcome handle(const QByteArray& datagram);
+
+    // One report period of radio traffic under the given conditions: new counters and drift.
+    void advance(int periodMs, double attenuationDb, const LossCurves& curves);
+
+    QByteArray contStatusFrame();
+    QByteArray extendedStatusFrame();
+    QByteArray idStatisticFrame();
+
+    // Back from a restart: fresh counters and sequence numbers, running settings from the defaults.
+    void reboot();
+    // Stored settings back to their factory values, then a restart.
+    void factoryReset();
+
+    static CMD_DEFAULTS_SET_t factoryDefaults(int index, quint32 address, const BandPlan& band);
+    static CMD_UART_CONV_CONFIG_t factoryConverters();
+
+    const CMD_DEFAULTS_SET_t& defaults() const { return m_defaults; }
+    quint64 txFrequency() const { return m_run.txFrequency; }
+    double lastLoss() const { return m_lastLoss; }
+    bool synchronised() const { return m_period.sync; }
+    int rssiDb() const { return m_period.rssiCentiDb / 100; }
+
+private:
+    // Settings that a restart reloads from the stored ones.
+    struct Running {
+        quint64 txFrequency = 0;
+        quint64 rxFrequency = 0;
+        quint8 antenna = 0;
+        bool txOff = false;
+        quint8 power = 0;
+        quint16 hsModulation = 0;
+        quint8 relayId = 0;
+        CMD_SESSION_SECRET_t secret;
+    };
+
+    // Counters and measured values of the last report period.
+    struct Period {
+        bool sync = true;
+        quint16 received = 0;
+        quint16 errors = 0;
+        quint16 lost = 0;
+        quint16 sent = 0;
+        qint32 rxBits = 0;
+        qint32 txBits = 0;
+        qint32 droppedBits = 0; // what the switched-off transmitter did not send
+        int rssiCentiDb = 0; // magnitude
+    };
+
+    QByteArray frame(quint16 opcode, const QByteArray& payload);
+    QByteArray unsupported(quint16 opcode);
+    QByteArray reportPayload(quint16 opcode) const;
+    quint8 statusOpmode() const;
+    REP_CONT_STATUS_t contStatus() const;
+    REP_EXTENDED_STATUS_t extendedStatus() const;
+    REP_ID_STATISTIC_t idStatistic() const;
+    Outcome applyRequest(quint16 opcode, const QByteArray& payload);
+    Outcome applyService(const QByteArray& payload);
+    int binomial(int trials, double probability);
+
+    const int m_index;
+    const quint32 m_address;
+    const ModemProfile& m_profile;
+    QRandomGenerator m_random;
+
+    CMD_DEFAULTS_SET_t m_defaults;
+    CMD_UART_CONV_CONFIG_t m_converters;
+    CMD_SESSION_SECRET_t m_savedSecret;
+    Running m_run;
+    Period m_period;
+    quint16 m_seqnum = 0;
+    quint32 m_lastServiceCode = 0;
+    double m_lastLoss = 0.0;
+    double m_rssiBaseDb;
+    double m_temp1;
+    double m_temp2;
+    double m_rangeMetres;
+};

@@ -1,0 +1,85 @@
+#include "ptyattenuator.h"
+
+#include <QRegularExpression>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// Longer than any command; a line that grows past this without LF is noise and is dropped.
+constexpr int kMaxLine = 64;
+
+} // namespace
+
+PtyAttenuator::PtyAttenuator(QObject* parent)
+    : QObject(parent)
+{
+}
+
+PtyAttenuator::~PtyAttenuator()
+{
+    delete m_notifier;
+    if (m_master >= 0)
+        ::close(m_master);
+    if (m_slave >= 0)
+        ::close(m_slave);
+}
+
+bool PtyAttenuator::open(QString& error)
+{
+    char name[256] = {};
+    termios raw{};
+    cfmakeraw(&raw);
+    if (::openpty(&m_master, &m_slave, name, &raw, nullptr) != 0) {
+        error = QStringLiteral("cannot open a pseudo-terminal: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    m_deviceName = QString::fromLocal8Bit(name);
+    m_notifier = new QSocketNotifier(m_master, QSocketNotifier::Read);
+    connect(m_notifier, &QSocketNotifier::activated, this, &PtyAttenuator::readCommands);
+    return true;
+}
+
+std::optional<double> PtyAttenuator::parseCommand(const QByteArray& line)
+{
+    static const QRegularExpression pattern(QStringLiteral("^att-(\\d\\d)\\.(\\d\\d)\\r$"));
+    const QRegularExpressionMatch m = pattern.match(QString::fromLatin1(line));
+    if (!m.hasMatch())
+        return std::nullopt;
+    const double db = m.captured(1).toInt() + m.captured(2).toInt() / 100.0;
+    if (db > kMaxDb)
+        return std::nullopt;
+    return db;
+}
+
+void PtyAttenuator::readCommands()
+{
+    char buffer[256];
+    const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+    if (n <= 0)
+        return;
+    m_pending.append(buffer, int(n));
+    int end;
+    while ((end = m_pending.indexOf('\n')) >= 0) {
+        const QByteArray line = m_pending.left(end);
+        m_pending.remove(0, end + 1);
+        const std::optional<double> db = parseCommand(line);
+        // The new value holds before the station hears that it was taken.
+        if (db)
+            emit attenuationChanged(*db);
+        const char* reply = db ? "attOK" : "attERR";
+        const ssize_t length = ssize_t(std::strlen(reply));
+        if (::write(m_master, reply, size_t(length)) != length)
+            emit event(QStringLiteral("attenuator: reply not written"));
+        emit event(QStringLiteral("attenuator: \"%1\" -> %2").arg(QString::fromLatin1(line.trimmed()), QLatin1String(reply)));
+    }
+    if (m_pending.size() > kMaxLine)
+        m_pending.clear();
+}

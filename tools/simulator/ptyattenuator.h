@@ -1,0 +1,39 @@
+#pragma once
+// The serial step attenuator played on a pseudo-terminal: the station opens the printed device
+// name, writes "att-XX.YY" with CR LF and reads "attOK" when the device took the value.
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <optional>
+
+class QSocketNotifier;
+
+class PtyAttenuator : public QObject {
+    Q_OBJECT
+public:
+    static constexpr double kMaxDb = 31.75;
+
+    explicit PtyAttenuator(QObject* parent = nullptr);
+    ~PtyAttenuator() override;
+
+    bool open(QString& error);
+    QString deviceName() const { return m_deviceName; }
+
+    // The value of one command line as read up to its LF; empty for a line the device refuses.
+    static std::optional<double> parseCommand(const QByteArray& line);
+
+signals:
+    void attenuationChanged(double db);
+    void event(const QString& line);
+
+private slots:
+    void readCommands();
+
+private:
+    int m_master = -1;
+    int m_slave = -1; // held open so the terminal stays up between the station's sessions
+    QSocketNotifier* m_notifier = nullptr;
+    QByteArray m_pending;
+    QString m_deviceName;
+};
