@@ -2,6 +2,7 @@
 // The station's one window: binds the modem link, polls the chosen modem through ten reports,
 // shows its status, drives its radio controls and lists the modems heard on the network.
 
+#include "chat.h"
 #include "client.h"
 #include "defaultswindow.h"
 #include "opabonent.h"
@@ -18,10 +19,6 @@
 #include <QMainWindow>
 #include <QSvgWidget>
 #include <QTimer>
-
-// Until the chat panel lands, a stand-in takes its place.
-#include "standins.h"
-using chat = ChatStandIn;
 
 class QListWidgetItem;
 
