@@ -21,11 +21,8 @@ private slots:
     void signalLevelCountsBodyBitsAgainstSenderQuality();
     void textArrivesUpToFirstZeroByte_data();
     void textArrivesUpToFirstZeroByte();
-    void unsupportedTypeIsLoggedAndIgnored();
-    void textOutsideACallCarriesHeaderF9();
     void textToNoPeerFailsWithLogLine();
     void textSentWhileUnboundLeavesBindingFree();
-    void bindRefusesZeroAndBusyPorts();
     void callThatCannotStartWarnsAndStaysOffline_data();
     void callThatCannotStartWarnsAndStaysOffline();
 
@@ -178,25 +175,6 @@ void PhoneControlTest::textArrivesUpToFirstZeroByte()
     QCOMPARE(trail->count(), 0);
 }
 
-void PhoneControlTest::unsupportedTypeIsLoggedAndIgnored()
-{
-    QSignalSpy texts(phone, &PhoneControl::chat_incoming_message);
-    for (quint8 type = 2; type <= 7; ++type) {
-        QTest::ignoreMessage(QtWarningMsg, "Current message type not supported");
-        send(datagram(quint8(0x40 | type), speexFrame()));
-    }
-    send(datagram(0x41, "after"));
-    QVERIFY(texts.wait(3000));
-    QCOMPARE(texts.count(), 1);
-    QCOMPARE(trail->count(), 0);
-}
-
-void PhoneControlTest::textOutsideACallCarriesHeaderF9()
-{
-    QVERIFY(phone->chat_message_send_to(kLoopback, peer->localPort(), QStringLiteral("Связь")));
-    QCOMPARE(receiveOn(*peer), QByteArray("\xF9") + QString("Связь").toUtf8());
-}
-
 void PhoneControlTest::textToNoPeerFailsWithLogLine()
 {
     QTest::ignoreMessage(QtDebugMsg, "Send to socket error. Written -1, expected 6");
@@ -213,15 +191,6 @@ void PhoneControlTest::textSentWhileUnboundLeavesBindingFree()
     QSignalSpy texts(phone, &PhoneControl::chat_incoming_message);
     send(datagram(0xF9, "back"));
     QVERIFY(texts.wait(3000));
-}
-
-void PhoneControlTest::bindRefusesZeroAndBusyPorts()
-{
-    PhoneControl other;
-    QTest::ignoreMessage(QtWarningMsg, "Zero self port");
-    QVERIFY(!other.bind_socket(0));
-    QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("Failed bind socket to port: %1").arg(port)));
-    QVERIFY(!other.bind_socket(port));
 }
 
 void PhoneControlTest::callThatCannotStartWarnsAndStaysOffline_data()
