@@ -3,6 +3,7 @@
 #include "phonecontrol.h"
 #include "testkit.h"
 
+#include <QSoundEffect>
 #include <QtTest>
 
 using namespace testkit;
@@ -29,6 +30,7 @@ private slots:
     // These need working sound devices.
     void answerSendsVoiceToTheGivenAddress();
     void hangUpGoesOfflineAndIgnoresThePeersTail();
+    void hangingUpWhileCallingStopsTheDialTone();
     void weakSignalShowsBadSignalUntilTheCallEnds_data();
     void weakSignalShowsBadSignalUntilTheCallEnds();
 
@@ -262,6 +264,23 @@ void PhoneControlTest::hangUpGoesOfflineAndIgnoresThePeersTail()
 
     // A flow that outlasts that tail is a new call and rings.
     QTRY_COMPARE_WITH_TIMEOUT(trail->state(), QStringLiteral("Входящий"), 5000);
+}
+
+void PhoneControlTest::hangingUpWhileCallingStopsTheDialTone()
+{
+    if (!haveSoundDevices())
+        QSKIP("no sound devices");
+    QSoundEffect* dialTone = nullptr;
+    for (QSoundEffect* effect : phone->findChildren<QSoundEffect*>())
+        if (effect->source().toString().endsWith(QLatin1String("dial.wav")))
+            dialTone = effect;
+    QVERIFY(dialTone);
+
+    phone->voice_action(kLoopback, peer->localPort(), 8);
+    QTRY_VERIFY_WITH_TIMEOUT(dialTone->isPlaying(), 5000);
+    phone->voice_action(kLoopback, peer->localPort(), 8);
+    QCOMPARE(trail->state(), QStringLiteral("Офлайн"));
+    QVERIFY(!dialTone->isPlaying());
 }
 
 void PhoneControlTest::weakSignalShowsBadSignalUntilTheCallEnds_data()
