@@ -1,4 +1,3 @@
-#include "bytes.h"
 #include "controllerbytes.h"
 #include "modemmodel.h"
 #include "protocol.h"
