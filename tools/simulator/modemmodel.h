@@ -46,9 +46,7 @@ public:
     void factoryReset();
 
     static CMD_DEFAULTS_SET_t factoryDefaults(int index, quint32 address, const BandPlan& band);
-    static CMD_UART_CONV_CONFIG_t factoryConverters();
 
-    const CMD_DEFAULTS_SET_t& defaults() const { return m_defaults; }
     quint64 txFrequency() const { return m_run.txFrequency; }
     double lastLoss() const { return m_lastLoss; }
     bool synchronised() const { return m_period.sync; }
