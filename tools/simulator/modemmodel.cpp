@@ -380,19 +380,9 @@ REP_ID_STATISTIC_t ModemModel::idStatistic() const
     return s;
 }
 
-QByteArray ModemModel::contStatusFrame()
+QByteArray ModemModel::reportFrame(quint16 report)
 {
-    return frame(REP_CONT_STATUS, reportPayload(REP_CONT_STATUS));
-}
-
-QByteArray ModemModel::extendedStatusFrame()
-{
-    return frame(REP_EXTENDED_STATUS, reportPayload(REP_EXTENDED_STATUS));
-}
-
-QByteArray ModemModel::idStatisticFrame()
-{
-    return frame(REP_ID_STATISTIC, reportPayload(REP_ID_STATISTIC));
+    return frame(report, reportPayload(report));
 }
 
 int ModemModel::binomial(int trials, double probability)

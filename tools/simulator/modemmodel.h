@@ -36,9 +36,8 @@ public:
     // One report period of radio traffic under the given conditions: new counters and drift.
     void advance(int periodMs, double attenuationDb, const LossCurves& curves);
 
-    QByteArray contStatusFrame();
-    QByteArray extendedStatusFrame();
-    QByteArray idStatisticFrame();
+    // A status report the modem sends unasked, as a whole frame with the next sequence number.
+    QByteArray reportFrame(quint16 report);
 
     // Back from a restart: fresh counters and sequence numbers, running settings from the defaults.
     void reboot();
