@@ -295,7 +295,8 @@ void TestSimulator::lossAndCorruptionNeverStopTheLink()
     startNetwork(3);
     QTRY_COMPARE_WITH_TIMEOUT(m_client->abonentsCount(), 3, 10000);
     QString events;
-    connect(m_network.get(), &SimNetwork::event, [&events](const QString& line) { events += line + '\n'; });
+    const QObject listener; // goes before `events` does
+    connect(m_network.get(), &SimNetwork::event, &listener, [&events](const QString& line) { events += line + '\n'; });
     for (const char* line : {"loss all 0.3", "corrupt all 0.3", "duplicate all 0.2", "reorder all 0.2", "delay all 30 20"})
         QVERIFY(m_network->execute(QLatin1String(line)).startsWith(QLatin1String("ok: ")));
     QSignalSpy deleted(m_client.get(), &Client::signal_DeletedAbonents);
