@@ -47,12 +47,6 @@ void SteppingMotor::set_device_addr(const QHostAddress& address, quint16 port)
     device_port = port;
 }
 
-void SteppingMotor::set_bind_port(quint16 port)
-{
-    std::lock_guard<std::mutex> guard(mutex);
-    bind_port = port;
-}
-
 void SteppingMotor::set_angle(double degrees)
 {
     if (!(degrees >= minimum_angle && degrees <= maximum_angle))
@@ -128,7 +122,11 @@ void SteppingMotor::bind_socket(TicUdpSocket& tic)
 // first (a connected UDP socket cannot be re-pointed, so it is closed and bound afresh).
 bool SteppingMotor::follow_device(TicUdpSocket& tic)
 {
-    const bool wanted = !device_address.isNull() && device_port != 0;
+    // Only a unicast address names a controller: a modem that reports 0.0.0.0 has none, and
+    // polls must never go out as broadcasts.
+    const bool wanted = device_port != 0 && !device_address.isNull()
+        && !device_address.isEqual(QHostAddress::Any, QHostAddress::ConvertUnspecifiedAddress)
+        && !device_address.isBroadcast() && !device_address.isMulticast();
     if (tic.state() == QAbstractSocket::ConnectedState) {
         if (wanted && tic.peerPort() == device_port
             && tic.peerAddress().isEqual(device_address, QHostAddress::TolerantConversion))
@@ -136,8 +134,12 @@ bool SteppingMotor::follow_device(TicUdpSocket& tic)
         tic.abort();
         return false;
     }
-    if (wanted)
+    if (wanted) {
         tic.connectToHost(device_address, device_port, QIODevice::ReadWrite);
+        // Whatever reached the port before the connection filtered it is not the controller's.
+        while (tic.hasPendingDatagrams())
+            tic.readDatagram(nullptr, 0);
+    }
     return true;
 }
 

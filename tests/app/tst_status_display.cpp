@@ -495,14 +495,14 @@ private slots:
     void defaultsReportEnablesSettingsAndForwardsRecord()
     {
         CMD_DEFAULTS_SET_t record;
-        record.ip_addr = 0xC0000209; // 192.0.2.9
+        record.ip_addr = 0x7F000209; // 127.0.2.9: the rotator polls its controller there
         QWidget* settings = station->window->findChild<QWidget*>(QStringLiteral("DefaultsWindow"));
         QVERIFY(settings);
         QVERIFY(!settings->isEnabled());
         station->window->update_REP_DEFAULTS_SET(3, records::encodeDefaults(record));
         QVERIFY(settings->isEnabled());
         QCOMPARE(station->widget<QLineEdit>("op_defaults_ipaddr_le")->text(),
-                 QStringLiteral("192.0.2.9"));
+                 QStringLiteral("127.0.2.9"));
         QCOMPARE(station->spin("op_seqnum_sb")->value(), 3);
     }
 
