@@ -17,6 +17,7 @@ constexpr int kVariableBlockSize = 256;
 constexpr quint8 kOperationStateOffset = 0x00;
 constexpr quint8 kErrorStatusOffset = 0x02;
 constexpr quint8 kTargetPositionOffset = 0x0A;
+constexpr quint8 kPositionOffset = 0x22;
 constexpr quint8 kStateNormal = 10;
 constexpr quint8 kStateSoftError = 4;
 constexpr quint16 kErrorCommandTimeout = 1u << 6;
