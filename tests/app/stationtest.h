@@ -40,7 +40,6 @@ public:
     }
 
     quint16 port() const { return socket.localPort(); }
-    QString line() const { return QStringLiteral("%1:%2:[]").arg(address).arg(port()); }
 
     // Every frame received so far, oldest first.
     QList<QByteArray> frames()
