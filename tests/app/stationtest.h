@@ -30,23 +30,19 @@ inline quint16 freePort()
 }
 
 // Collects the frames the station sends it and sends reports back.
-class ScriptedModem
+class ScriptedModem : public QUdpSocket
 {
 public:
-    explicit ScriptedModem(const char* address)
-        : address(QLatin1String(address))
-    {
-        socket.bind(QHostAddress(this->address), 0);
-    }
+    explicit ScriptedModem(const char* address) { bind(QHostAddress(QLatin1String(address)), 0); }
 
-    quint16 port() const { return socket.localPort(); }
+    QString address() const { return localAddress().toString(); }
 
     // Every frame received so far, oldest first.
     QList<QByteArray> frames()
     {
-        while (socket.hasPendingDatagrams()) {
-            QByteArray datagram(int(socket.pendingDatagramSize()), '\0');
-            socket.readDatagram(datagram.data(), datagram.size());
+        while (hasPendingDatagrams()) {
+            QByteArray datagram(int(pendingDatagramSize()), '\0');
+            readDatagram(datagram.data(), datagram.size());
             received.append(datagram);
         }
         return received;
@@ -54,14 +50,10 @@ public:
 
     void report(quint16 opcode, const QByteArray& payload, quint16 seqnum, quint16 stationPort)
     {
-        socket.writeDatagram(protocol::buildReport(opcode, seqnum, payload), QHostAddress::LocalHost,
-                             stationPort);
+        writeDatagram(protocol::buildReport(opcode, seqnum, payload), QHostAddress::LocalHost, stationPort);
     }
 
-    const QString address;
-
 private:
-    QUdpSocket socket;
     QList<QByteArray> received;
 };
 
@@ -91,8 +83,8 @@ public:
     // Makes `modem` the current abonent without polling it.
     void choose(const ScriptedModem& modem) const
     {
-        widget<QLineEdit>("op_current_abon_ip_le")->setText(modem.address);
-        spin("op_current_abon_port_spb")->setValue(modem.port());
+        widget<QLineEdit>("op_current_abon_ip_le")->setText(modem.address());
+        spin("op_current_abon_port_spb")->setValue(modem.localPort());
     }
 
     const quint16 port = freePort();

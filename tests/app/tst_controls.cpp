@@ -15,13 +15,8 @@ using namespace stationtest;
 
 namespace {
 
-const QByteArray kReboot = hex("01ff00000501dddddddd");
+const QList<QByteArray> kRebootBurst = QVector<QByteArray>(5, hex("01ff00000501dddddddd")).toList();
 const QByteArray kSecretHead = hex("01ff00000d011180"); // a 17-byte secret, kept in permanent memory
-
-QList<QByteArray> repeated(const QByteArray& frame, int times)
-{
-    return QVector<QByteArray>(times, frame).toList();
-}
 
 QByteArray plan(uint64_t lowest, uint64_t highest, uint32_t step)
 {
@@ -198,7 +193,7 @@ private slots:
                                 << QList<QByteArray>{ hex("01ff00000401") + records::encodeDefaults(defaults),
                                                       hex("01ff00000b01") + records::encodeConverters(presets::converters(core)),
                                                       kSecretHead + presets::defaultSessionSecret().secret }
-                                       + repeated(kReboot, 5);
+                                       + kRebootBurst;
         };
         row("ls_abonent", Core::MainAbonent, 1, 1, 0);
         row("ls_ground", Core::MainGround, 1, 1, 0);
@@ -239,8 +234,7 @@ private slots:
         row("first hardware", "op_setup_hw_2_pbt", { hex("01ff00000501000200ff") });
         row("second hardware", "op_setup_hw_3_pbt", { hex("01ff00000501000300ff") });
         row("hard reset names the modem", "op_hard_reset_pbt", { hex("01ff000005017f000029") });
-        row("reboot burst", "op_control_reboot_pb", repeated(kReboot, 5));
-        row("forget burst", "op_control_disconnect_pb", repeated(hex("01ff00000501cccccccc"), 5));
+        row("reboot burst", "op_control_reboot_pb", kRebootBurst);
         row("default secret whatever the form holds", "op_session_secret_reset_pbt",
             { kSecretHead + presets::defaultSessionSecret().secret });
         row("secret of the form", "op_session_secret_pbt", { hex("01ff00000d010280abcd") });
