@@ -228,12 +228,8 @@ private slots:
         const auto row = [](const char* name, const char* button, const QList<QByteArray>& frames, int tab = 0) {
             QTest::newRow(name) << button << tab << frames;
         };
-        row("1400 MHz", "op_setup_fn1_pbt", { hex("01ff00000501010000ff") });
-        row("1500 MHz", "op_setup_fn2_pbt", { hex("01ff00000501020000ff") });
         row("1950 MHz", "op_setup_fn3_pbt", { hex("01ff00000501030000ff") });
-        row("first hardware", "op_setup_hw_2_pbt", { hex("01ff00000501000200ff") });
         row("second hardware", "op_setup_hw_3_pbt", { hex("01ff00000501000300ff") });
-        row("hard reset names the modem", "op_hard_reset_pbt", { hex("01ff000005017f000029") });
         row("reboot burst", "op_control_reboot_pb", kRebootBurst);
         row("default secret whatever the form holds", "op_session_secret_reset_pbt",
             { kSecretHead + presets::defaultSessionSecret().secret });

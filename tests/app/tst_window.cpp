@@ -52,11 +52,6 @@ QVariant shownBy(QWidget* field)
     return {};
 }
 
-OpAbonent abonent(const char* address, quint16 port, const QByteArray& status, bool updated)
-{
-    return { QHostAddress(QLatin1String(address)), port, 0, 0, status, quint8(updated) };
-}
-
 } // namespace
 
 class TestWindow : public QObject
@@ -99,15 +94,12 @@ private slots:
         int seen = 0, at = -1;
         quint16 seqnum = 100;
         for (int i = 0; i < 10; ++i) {
-            const quint16* stage = kStages[i];
-            QTRY_VERIFY((at = modem->frames().indexOf(kGetReport + word(stage[0]), seen)) >= 0);
+            QTRY_VERIFY((at = modem->frames().indexOf(kGetReport + word(kStages[i][0]), seen)) >= 0);
             seen = at + 1;
             // The next stage's report first: it must not move the polling on.
             modem->report(kStages[(i + 1) % 10][0], {}, ++seqnum, station->port);
-            if (answer == 0)
-                modem->report(stage[0], {}, ++seqnum, station->port);
-            else
-                modem->report(REP_UNSUPPORTED, word(stage[answer - 1]), ++seqnum, station->port);
+            modem->report(answer == 0 ? kStages[i][0] : quint16(REP_UNSUPPORTED),
+                          answer == 0 ? QByteArray() : word(kStages[i][answer - 1]), ++seqnum, station->port);
             QTRY_COMPARE(station->spin("op_seqnum_sb")->value(), int(seqnum));
             QCOMPARE(bar->value(), i == 9 ? 0 : i + 2);
         }
@@ -115,8 +107,7 @@ private slots:
         modem->report(REP_VERSION, {}, ++seqnum, station->port);
         const int done = modem->frames().size();
         QTest::qWait(350);
-        for (const QByteArray& frame : modem->frames().mid(done))
-            QVERIFY(!frame.startsWith(kGetReport));
+        QCOMPARE(modem->frames().size(), done);
         QVERIFY(bar->isHidden());
     }
 
@@ -164,10 +155,9 @@ private slots:
         QTest::addColumn<QVariant>("shown");
         QTest::addColumn<QString>("style");   // empty: not looked at
         QTest::addColumn<QString>("picture"); // empty: not looked at
-        const auto sheet = statusview::styleSheet;
         using statusview::Indicator;
-        const QString grey = sheet(Indicator::Grey), green = sheet(Indicator::Green),
-                      red = sheet(Indicator::Red);
+        const auto sheet = statusview::styleSheet;
+        const QString grey = sheet(Indicator::Grey), green = sheet(Indicator::Green), red = sheet(Indicator::Red);
         const auto row = [](const char* name, const char* handler, const QByteArray& rep, const char* field,
                             const QVariant& shown, const QString& style = {}, const QString& picture = {}) {
             QTest::newRow(name) << QByteArray(handler) << rep << field << shown << style << picture;
@@ -253,14 +243,14 @@ private slots:
                 texts << list->item(i)->text();
             return texts;
         };
-        const OpAbonent high = abonent("127.0.0.2", 40000, encodeContStatus({ 0x1C, 0, 0, 0, 0, 65535, 2, 3, 4 }), false);
-        OpAbonent low = abonent("127.0.0.2", 4000, encodeContStatus({}), true);
+        const OpAbonent high{ QHostAddress("127.0.0.2"), 40000, 0, 0, encodeContStatus({ 0x1C, 0, 0, 0, 0, 65535, 2, 3, 4 }) };
+        OpAbonent low{ QHostAddress("127.0.0.2"), 4000, 0, 0, encodeContStatus({}), true };
         // An entry without a line yet takes the whole list in.
         station->window->UpdateAbonentsList({ high, low });
         low.status = encodeContStatus({ 0x17, 1, 100, 0, 0, 9, 0, 0, 9 });
         station->window->UpdateAbonentsList({ high, low });
         low.updated = false;
-        station->window->UpdateAbonentsList({ high, low, abonent("127.0.0.1", 40005, {}, true) });
+        station->window->UpdateAbonentsList({ high, low, { QHostAddress("127.0.0.1"), 40005, 0, 0, {}, true } });
         const QStringList shown = { "127.0.0.2:40000:[--, -----, RSSI 0, ----, ПРМ 65535/2/3, ПРД 4]",
                                     "127.0.0.2:4000:[10, Ретр., RSSI -100, СИНХ, ПРМ 9/0/0, ПРД 9]",
                                     "127.0.0.1:40005:[0, Земля, RSSI 0, ----, ПРМ 0/0/0, ПРД 0]" };
