@@ -188,10 +188,11 @@ private slots:
         using presets::Core;
         const auto row = [](const char* name, Core core, uint8_t mode, uint8_t ls, uint8_t hs,
                             const presets::Pipelines& pipelines = {}) {
-            const CMD_DEFAULTS_SET_t defaults = presets::defaults(core, mode, ls, hs, 1400000000, pipelines);
+            const QByteArray defaults =
+                records::encodeDefaults(presets::defaults(core, mode, ls, hs, 1400000000, pipelines));
+            const QByteArray converters = records::encodeConverters(presets::converters(core));
             QTest::newRow(name) << QStringLiteral("op_preset_p2p_%1_pbt").arg(name)
-                                << QList<QByteArray>{ hex("01ff00000401") + records::encodeDefaults(defaults),
-                                                      hex("01ff00000b01") + records::encodeConverters(presets::converters(core)),
+                                << QList<QByteArray>{ hex("01ff00000401") + defaults, hex("01ff00000b01") + converters,
                                                       kSecretHead + presets::defaultSessionSecret().secret }
                                        + kRebootBurst;
         };

@@ -243,7 +243,8 @@ private slots:
                 texts << list->item(i)->text();
             return texts;
         };
-        const OpAbonent high{ QHostAddress("127.0.0.2"), 40000, 0, 0, encodeContStatus({ 0x1C, 0, 0, 0, 0, 65535, 2, 3, 4 }) };
+        const QByteArray quiet = encodeContStatus({ 0x1C, 0, 0, 0, 0, 65535, 2, 3, 4 });
+        const OpAbonent high{ QHostAddress("127.0.0.2"), 40000, 0, 0, quiet };
         OpAbonent low{ QHostAddress("127.0.0.2"), 4000, 0, 0, encodeContStatus({}), true };
         // An entry without a line yet takes the whole list in.
         station->window->UpdateAbonentsList({ high, low });
