@@ -43,7 +43,7 @@ private slots:
         auto* window = station.window->findChild<DefaultsWindow*>();
         station.widget<QComboBox>("op_defaults_mode_cmb")->setCurrentIndex(9);
         station.widget<QComboBox>("op_defaults_unit_cmb")->setCurrentIndex(2);
-        station.widget<QLineEdit>("op_defaults_ipaddr_le")->setText(QStringLiteral("10.20.30.40"));
+        station.widget<QLineEdit>("op_defaults_ipaddr_le")->setText(QStringLiteral("127.0.0.40"));
         station.widget<QGroupBox>("op_conv1_gbx")->setChecked(true);
         station.widget<QLineEdit>("op_session_secret_le")->setText(QStringLiteral("c2VjcmV0IQ"));
         const auto formRecords = [window] {
