@@ -2,6 +2,7 @@
 // The station's one window: binds the modem link, polls the chosen modem through ten reports,
 // shows its status, drives its radio controls and lists the modems heard on the network.
 
+#include "chat.h"
 #include "client.h"
 #include "defaultswindow.h"
 #include "opabonent.h"
@@ -9,6 +10,7 @@
 #include "records.h"
 #include "status_display.h"
 #include "status_records.h"
+#include "stepping_motor.h"
 
 #include <QButtonGroup>
 #include <QHash>
@@ -17,11 +19,6 @@
 #include <QMainWindow>
 #include <QSvgWidget>
 #include <QTimer>
-
-// Until the chat panel and the rotator land, stand-ins take their place.
-#include "standins.h"
-using chat = ChatStandIn;
-using SteppingMotor = RotatorStandIn;
 
 class QListWidgetItem;
 
@@ -124,8 +121,13 @@ public slots:
     // Rotator controls.
     void sm_initialize(ushort bind_port = 30000);
     void sm_set_device_addr(QString ip, ushort port);
+    void sm_release();
     void sm_set_zero();
+    void sm_update_angle();
+    void sm_decr_angle();
+    void sm_incr_angle();
     void sm_interface_error();
+    void sm_interface_reinit();
 
 private:
     // One service code: four digit keys typed in a row while the sequence-number field has focus.

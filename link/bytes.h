@@ -64,4 +64,11 @@ inline void putIpv4(uint8_t* p, uint32_t hostOrder)
     p[3] = static_cast<uint8_t>(hostOrder);
 }
 
+// A zero-filled record of `size` bytes being built, with a writable pointer into it.
+struct Record {
+    explicit Record(int size) : bytes(size, '\0') {}
+    uint8_t* at(int offset) { return reinterpret_cast<uint8_t*>(bytes.data()) + offset; }
+    QByteArray bytes;
+};
+
 } // namespace bytes

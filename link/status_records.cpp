@@ -6,13 +6,6 @@ namespace records {
 
 namespace {
 
-// A zero-filled record of `size` bytes and a writable pointer to its start.
-struct Record {
-    explicit Record(int size) : bytes(size, '\0') {}
-    uint8_t* at(int offset) { return reinterpret_cast<uint8_t*>(bytes.data()) + offset; }
-    QByteArray bytes;
-};
-
 constexpr int kIdEntryRssi = 4;
 constexpr int kIdEntryRange = 8;
 constexpr int kIdEntryRxFirst = 12;
@@ -35,7 +28,7 @@ REP_VERSION_t decodeVersion(const QByteArray& rep)
 
 QByteArray encodeVersion(const REP_VERSION_t& v)
 {
-    Record r(kVersionSize);
+    bytes::Record r(kVersionSize);
     bytes::put16(r.at(0), v.major);
     bytes::put8(r.at(2), v.minor);
     bytes::put8(r.at(3), v.revision);
@@ -64,7 +57,7 @@ REP_CONT_STATUS_t decodeContStatus(const QByteArray& rep)
 
 QByteArray encodeContStatus(const REP_CONT_STATUS_t& s)
 {
-    Record r(kContStatusSize);
+    bytes::Record r(kContStatusSize);
     bytes::put8(r.at(0), s.opmode);
     bytes::put8(r.at(1), s.sync);
     bytes::put8(r.at(2), s.rssi);
@@ -104,7 +97,7 @@ REP_EXTENDED_STATUS_t decodeExtendedStatus(const QByteArray& rep)
 
 QByteArray encodeExtendedStatus(const REP_EXTENDED_STATUS_t& s)
 {
-    Record r(kExtendedStatusSize);
+    bytes::Record r(kExtendedStatusSize);
     bytes::put8(r.at(0), s.mode);
     bytes::put8(r.at(1), s.role);
     bytes::put8(r.at(2), s.spreading);
@@ -148,7 +141,7 @@ REP_ID_STATISTIC_t decodeIdStatistic(const QByteArray& rep)
 QByteArray encodeIdStatistic(const REP_ID_STATISTIC_t& s)
 {
     const int count = qMin(s.entries.size(), 255);
-    Record r(kIdStatisticHeadSize + kIdStatisticEntrySize * count);
+    bytes::Record r(kIdStatisticHeadSize + kIdStatisticEntrySize * count);
     bytes::put8(r.at(0), static_cast<uint8_t>(count));
     bytes::put8(r.at(1), s.own_index);
     for (int i = 0; i < count; ++i) {
@@ -175,7 +168,7 @@ REP_PARAMETERS_t decodeParameters(const QByteArray& rep)
 
 QByteArray encodeParameters(const REP_PARAMETERS_t& p)
 {
-    Record r(kParametersSize);
+    bytes::Record r(kParametersSize);
     bytes::put64(r.at(0), p.lowest);
     bytes::put64(r.at(8), p.highest);
     bytes::put32(r.at(16), p.step);
@@ -191,7 +184,7 @@ REP_RX_FREQUENCY_t decodeFrequency(const QByteArray& rep)
 
 QByteArray encodeFrequency(uint64_t hz)
 {
-    Record r(kFrequencySize);
+    bytes::Record r(kFrequencySize);
     bytes::put64(r.at(0), hz);
     return r.bytes;
 }

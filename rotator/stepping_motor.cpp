@@ -1,5 +1,6 @@
 #include "stepping_motor.h"
 
+#include "tic_commands.h"
 #include "tic_udp_socket.h"
 
 #include <QtDebug>
@@ -9,14 +10,6 @@
 #include <utility>
 
 namespace {
-// Tic commands used by the rotator.
-constexpr uint8_t kHaltAndSetPosition = 0xEC;
-constexpr uint8_t kExitSafeStart = 0x83;
-constexpr uint8_t kSetTargetPosition = 0xE0;
-constexpr uint8_t kResetCommandTimeout = 0x8C;
-constexpr uint8_t kGetVariable = 0xA1;
-constexpr uint8_t kCurrentPosition = 0x22;  // offset of the i32 present position
-
 constexpr std::chrono::milliseconds kPollInterval(100);
 constexpr int kStallPolls = 20;  // unchanged polls tolerated before a stall is reported
 }
@@ -45,12 +38,6 @@ void SteppingMotor::set_device_addr(const QHostAddress& address, quint16 port)
     std::lock_guard<std::mutex> guard(mutex);
     device_address = address;
     device_port = port;
-}
-
-void SteppingMotor::set_bind_port(quint16 port)
-{
-    std::lock_guard<std::mutex> guard(mutex);
-    bind_port = port;
 }
 
 void SteppingMotor::set_angle(double degrees)
@@ -128,7 +115,11 @@ void SteppingMotor::bind_socket(TicUdpSocket& tic)
 // first (a connected UDP socket cannot be re-pointed, so it is closed and bound afresh).
 bool SteppingMotor::follow_device(TicUdpSocket& tic)
 {
-    const bool wanted = !device_address.isNull() && device_port != 0;
+    // Only a unicast address names a controller: a modem that reports 0.0.0.0 has none, and
+    // polls must never go out as broadcasts.
+    const bool wanted = device_port != 0 && !device_address.isNull()
+        && !device_address.isEqual(QHostAddress::Any, QHostAddress::ConvertUnspecifiedAddress)
+        && !device_address.isBroadcast() && !device_address.isMulticast();
     if (tic.state() == QAbstractSocket::ConnectedState) {
         if (wanted && tic.peerPort() == device_port
             && tic.peerAddress().isEqual(device_address, QHostAddress::TolerantConversion))
@@ -136,8 +127,12 @@ bool SteppingMotor::follow_device(TicUdpSocket& tic)
         tic.abort();
         return false;
     }
-    if (wanted)
+    if (wanted) {
         tic.connectToHost(device_address, device_port, QIODevice::ReadWrite);
+        // Whatever reached the port before the connection filtered it is not the controller's.
+        while (tic.hasPendingDatagrams())
+            tic.readDatagram(nullptr, 0);
+    }
     return true;
 }
 
@@ -153,23 +148,23 @@ void SteppingMotor::exchange(TicUdpSocket& tic, Poll& poll, std::unique_lock<std
     lock.unlock();
 
     if (zero) {
-        tic.command_32(kHaltAndSetPosition, 0);
+        tic.command_32(tic::kHaltAndSetPosition, 0);
         poll.last_target_sent = 0;
     }
     if (goal != poll.last_target_sent) {
-        tic.command_quick(kExitSafeStart);
-        tic.command_32(kSetTargetPosition, goal);
+        tic.command_quick(tic::kExitSafeStart);
+        tic.command_32(tic::kSetTargetPosition, goal);
     }
     poll.last_target_sent = goal;
 
     uint8_t answer[4];
-    tic.get_segment(kGetVariable, kCurrentPosition, sizeof answer, answer);
+    tic.get_segment(tic::kGetVariable, tic::kCurrentPosition, sizeof answer, answer);
     const qint32 pos = qint32(uint32_t(answer[0]) | uint32_t(answer[1]) << 8
                               | uint32_t(answer[2]) << 16 | uint32_t(answer[3]) << 24);
     const quint8 err = tic.last_error;
     const bool adopt = err == 0 && (poll.previous_error != 0 || reinit);
     if (err == 0 && !adopt && pos != goal)
-        tic.command_quick(kResetCommandTimeout);
+        tic.command_quick(tic::kResetCommandTimeout);
 
     lock.lock();
     position = pos;

@@ -18,8 +18,6 @@ public:
     ~SteppingMotor() override;
 
     void set_device_addr(const QHostAddress& address, quint16 port);
-    // Takes effect at the next bind, that is at the next start or change of controller.
-    void set_bind_port(quint16 port);
     void set_angle(double degrees);
     double get_angle();
     void request_zero();
@@ -46,11 +44,12 @@ private:
     void rest(std::unique_lock<std::mutex>& lock);
     double angle_of(qint32 steps) const;
 
+    const QHostAddress bind_address {QHostAddress::Any};  // local end of the controller socket
+    const quint16 bind_port = 30000;
+
     // Shared with the GUI thread and guarded by `mutex`, which the poll thread never holds
     // across controller I/O, so callers never wait for the link. A std::mutex rather than a
     // QMutex: Qt 5 builds its locking out of ThreadSanitizer's sight.
-    QHostAddress bind_address {QHostAddress::Any};
-    quint16 bind_port = 30000;
     QHostAddress device_address;
     quint16 device_port = 0;
     qint32 target = 0;

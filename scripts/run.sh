@@ -12,8 +12,8 @@ bash "$root/scripts/build.sh"
 simulator="$BUILD_DIR/tools/simulator/zarnik-sim"
 if [ -x "$simulator" ]; then
   # Three modems on 127.0.0.11.. sending their status, extended status and ID statistics to
-  # the station's default port 40005.
-  "$simulator" --modems 3 --extended --id-statistic </dev/null &
+  # the station's default port 40005, and an attenuator whose device name it prints.
+  "$simulator" --modems 3 --extended --id-statistic --attenuator </dev/null &
   simulator_pid=$!
   trap 'kill "$simulator_pid" 2>/dev/null || true; wait "$simulator_pid" 2>/dev/null || true' EXIT
 else

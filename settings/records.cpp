@@ -37,13 +37,6 @@ constexpr int kFirstRelayMode = 8;
 constexpr int kFirstRelayCode = 16;
 constexpr int kLastValidCode = 27;
 
-// A zero-filled record of `size` bytes and a writable pointer into it.
-struct Record {
-    explicit Record(int size) : bytes(size, '\0') {}
-    uint8_t* at(int offset) { return reinterpret_cast<uint8_t*>(bytes.data()) + offset; }
-    QByteArray bytes;
-};
-
 void putSocket(uint8_t* p, const SocketEntry& s)
 {
     bytes::put16(p, s.self_port);
@@ -78,7 +71,7 @@ QByteArray textAt(const QByteArray& rep, int off)
 
 QByteArray encodeDefaults(const CMD_DEFAULTS_SET_t& d)
 {
-    Record r(kDefaultsSize);
+    bytes::Record r(kDefaultsSize);
     bytes::put8(r.at(kOpmode), d.opmode);
     bytes::put64(r.at(kRxFrequency), d.rx_frequency);
     bytes::put64(r.at(kTxFrequency), d.tx_frequency);
@@ -126,7 +119,7 @@ CMD_DEFAULTS_SET_t decodeDefaults(const QByteArray& rep)
 
 QByteArray encodeConverters(const CMD_UART_CONV_CONFIG_t& c)
 {
-    Record r(kConverterConfigSize);
+    bytes::Record r(kConverterConfigSize);
     for (int i = 0; i < kConverterCount; ++i) {
         const ConverterEntry& e = c.converters[i];
         uint8_t* p = r.at(kConverterEntrySize * i);
@@ -157,7 +150,7 @@ CMD_UART_CONV_CONFIG_t decodeConverters(const QByteArray& rep)
 QByteArray encodeSessionSecret(const CMD_SESSION_SECRET_t& s)
 {
     const int length = qMin(s.secret.size(), kSecretCapacity);
-    Record r(2 + length);
+    bytes::Record r(2 + length);
     bytes::put16(r.at(0), static_cast<uint16_t>((length & kSecretLengthMask) | (s.save ? kSecretSave : 0)));
     memcpy(r.at(2), s.secret.constData(), static_cast<size_t>(length));
     return r.bytes;

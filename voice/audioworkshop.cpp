@@ -6,6 +6,10 @@
 #include <QDebug>
 #include <QUrl>
 
+namespace {
+constexpr int kPlaybackFrames = 5;
+}
+
 audioworkshop::audioworkshop(QObject* parent)
     : QObject(parent)
     , dial_tone(this)
@@ -24,6 +28,14 @@ audioworkshop::audioworkshop(QObject* parent)
     ringtone.setSource(QUrl::fromLocalFile(QStringLiteral(":/ringtones/ringtone1.wav")));
     ringtone.setLoopCount(QSoundEffect::Infinite);
     ringtone.setVolume(0.5);
+}
+
+// Qt's PulseAudio input aborts the program when it is deleted while still running, so a
+// call that is under way when the station closes is stopped first.
+audioworkshop::~audioworkshop()
+{
+    release_input();
+    release_output();
 }
 
 bool audioworkshop::init_input(int quality)
@@ -63,6 +75,9 @@ bool audioworkshop::init_output()
         return false;
     }
     output = new QAudioOutput(device, format, this);
+    // Qt's default playback buffer (250 ms with PulseAudio) alone would take the whole one-way
+    // delay budget of a conversation; five frames leave room for a burst of late ones.
+    output->setBufferSize(kPlaybackFrames * decoder.frameBytes());
     output_device = output->start();
     if (!output_device) {
         release_output();

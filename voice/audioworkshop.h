@@ -19,6 +19,7 @@ class audioworkshop : public QObject
 
 public:
     explicit audioworkshop(QObject* parent = nullptr);
+    ~audioworkshop() override;
 
     bool init_input(int quality);
     bool init_output();

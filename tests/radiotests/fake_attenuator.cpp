@@ -7,7 +7,8 @@
 #include <unistd.h>
 
 namespace {
-constexpr auto kPieceGap = std::chrono::milliseconds(200);
+// Long enough for the station to have read the first piece, short of its 500 ms wait.
+constexpr auto kPieceGap = std::chrono::milliseconds(400);
 }
 
 FakeAttenuator::FakeAttenuator()

@@ -93,7 +93,7 @@ void TestSteppingMotor::cleanup()
 
 void TestSteppingMotor::startAt(qint32 position)
 {
-    controller->position = position;
+    controller->setPosition(position);
     QCOMPARE(motor->start_motor(), 0);
     QTRY_COMPARE(events->reinit, 1);
 }
@@ -109,7 +109,7 @@ void TestSteppingMotor::firstAnswerAdoptsControllerPosition()
     startAt(700);
     QCOMPARE(motor->get_angle(), 25.2);
     waitReads(3, *controller);
-    QCOMPARE(controller->log.filter(QRegularExpression("^(?!a1)")), QStringList());
+    QCOMPARE(controller->log().filter(QRegularExpression("^(?!a1)")), QStringList());
     QCOMPARE(events->error, 0);
 }
 
@@ -134,22 +134,22 @@ void TestSteppingMotor::setAngleSendsSteps()
     startAt(0);
     motor->set_angle(degrees);
     waitReads(3, *controller);
-    QCOMPARE(controller->log.filter(QRegularExpression("^(?!a1|8c)")), commands);
+    QCOMPARE(controller->log().filter(QRegularExpression("^(?!a1|8c)")), commands);
 }
 
 void TestSteppingMotor::moveIsKeptAliveUntilTargetReached()
 {
     startAt(0);
     motor->set_angle(-45);
-    QTRY_VERIFY(controller->log.contains("e0 -1250"));
+    QTRY_VERIFY(controller->log().contains("e0 -1250"));
     const int moving = controller->reads();
-    controller->position = -600;
-    waitReads(4, *controller);
+    controller->setPosition(-600);
+    waitReads(5, *controller);  // the fifth read's 0x8C may still be on its way
     QVERIFY(controller->since(moving).join(' ').contains("a1 8c a1 8c a1 8c a1 8c"));
     QCOMPARE(controller->since(moving).filter(QRegularExpression("^(?!a1|8c)")), QStringList());
     QCOMPARE(motor->get_angle(), -21.6);
 
-    controller->position = -1250;
+    controller->setPosition(-1250);
     QTRY_COMPARE(events->reached, QList<double>{-45.0});
     const int arrived = controller->reads();
     waitReads(3, *controller);
@@ -163,7 +163,7 @@ void TestSteppingMotor::zeroingSendsHaltAndNoTarget()
     motor->request_zero();
     QTRY_COMPARE(events->reached, QList<double>{0.0});
     waitReads(3, *controller);
-    QCOMPARE(controller->log.filter(QRegularExpression("^(?!a1)")), QStringList{"ec 0"});
+    QCOMPARE(controller->log().filter(QRegularExpression("^(?!a1)")), QStringList{"ec 0"});
     QCOMPARE(motor->get_angle(), 0.0);
 }
 
@@ -173,45 +173,45 @@ void TestSteppingMotor::stallReportedOnceAndClearedWhenMotorMoves()
     const int logStart = linesSince(0).size();
     motor->set_angle(45);
     QTRY_VERIFY_WITH_TIMEOUT(!events->stall.isEmpty(), 10000);
-    QVERIFY(controller->log.count("8c") >= 21);
+    QVERIFY(controller->log().count("8c") >= 21);
     waitReads(5, *controller);
     QCOMPARE(events->stall, QList<bool>{true});
     QCOMPARE(linesSince(logStart).count("position_error"), 1);
 
-    controller->position = 100;
+    controller->setPosition(100);
     QTRY_COMPARE(events->stall, (QList<bool>{true, false}));
 }
 
 void TestSteppingMotor::lostAndReturningAnswersSignalledOnce()
 {
-    controller->answering = false;
+    controller->setAnswering(false);
     QCOMPARE(motor->start_motor(), 0);
     waitReads(3, *controller);
     QVERIFY(std::isnan(motor->get_angle()));
     QCOMPARE(events->error + events->reinit, 0);  // silent from the start: nothing was lost
 
-    controller->position = 300;
-    controller->answering = true;
+    controller->setPosition(300);
+    controller->setAnswering(true);
     QTRY_COMPARE(events->reinit, 1);
-    controller->answering = false;
+    controller->setAnswering(false);
     QTRY_COMPARE(events->error, 1);
     QVERIFY(std::isnan(motor->get_angle()));
 
-    controller->position = 900;
-    controller->answering = true;
+    controller->setPosition(900);
+    controller->setAnswering(true);
     QTRY_COMPARE(events->reinit, 2);
     waitReads(3, *controller);
     QCOMPARE(events->error, 1);
     QCOMPARE(events->reinit, 2);
     QCOMPARE(motor->get_angle(), 32.4);
-    QCOMPARE(controller->log.filter(QRegularExpression("^(?!a1)")), QStringList());  // 900 is the target
+    QCOMPARE(controller->log().filter(QRegularExpression("^(?!a1)")), QStringList());  // 900 is the target
 }
 
 void TestSteppingMotor::addressChangeMovesToNewController()
 {
     ScriptedController other(kOtherController);
     QVERIFY(other.isBound());
-    other.position = -1250;
+    other.setPosition(-1250);
     const int logStart = linesSince(0).size();
     motor->set_device_addr(QHostAddress(), 0);
     QCOMPARE(motor->start_motor(), 0);
@@ -227,7 +227,7 @@ void TestSteppingMotor::addressChangeMovesToNewController()
     const int oldReads = controller->reads();
     waitReads(3, other);
     QCOMPARE(controller->reads(), oldReads);
-    QCOMPARE(other.log.filter(QRegularExpression("^(?!a1)")), QStringList());
+    QCOMPARE(other.log().filter(QRegularExpression("^(?!a1)")), QStringList());
     QCOMPARE(events->error, 0);
     // One bind at start and one for the second controller: a kept connection is not redone.
     QCOMPARE(linesSince(logStart).filter(QRegularExpression("^bind ")), (QStringList{"bind 0.0.0.0:30000 true", "bind 0.0.0.0:30000 true"}));
@@ -235,7 +235,7 @@ void TestSteppingMotor::addressChangeMovesToNewController()
 
 void TestSteppingMotor::stopEndsThreadBlockedInRead()
 {
-    controller->answering = false;
+    controller->setAnswering(false);
     QCOMPARE(motor->start_motor(), 0);
     QCOMPARE(motor->start_motor(), -1);
     waitReads(1, *controller);

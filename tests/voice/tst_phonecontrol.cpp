@@ -3,6 +3,7 @@
 #include "phonecontrol.h"
 #include "testkit.h"
 
+#include <QSoundEffect>
 #include <QtTest>
 
 using namespace testkit;
@@ -21,17 +22,15 @@ private slots:
     void signalLevelCountsBodyBitsAgainstSenderQuality();
     void textArrivesUpToFirstZeroByte_data();
     void textArrivesUpToFirstZeroByte();
-    void unsupportedTypeIsLoggedAndIgnored();
-    void textOutsideACallCarriesHeaderF9();
     void textToNoPeerFailsWithLogLine();
     void textSentWhileUnboundLeavesBindingFree();
-    void bindRefusesZeroAndBusyPorts();
     void callThatCannotStartWarnsAndStaysOffline_data();
     void callThatCannotStartWarnsAndStaysOffline();
 
     // These need working sound devices.
     void answerSendsVoiceToTheGivenAddress();
     void hangUpGoesOfflineAndIgnoresThePeersTail();
+    void hangingUpWhileCallingStopsTheDialTone();
     void weakSignalShowsBadSignalUntilTheCallEnds_data();
     void weakSignalShowsBadSignalUntilTheCallEnds();
 
@@ -178,25 +177,6 @@ void PhoneControlTest::textArrivesUpToFirstZeroByte()
     QCOMPARE(trail->count(), 0);
 }
 
-void PhoneControlTest::unsupportedTypeIsLoggedAndIgnored()
-{
-    QSignalSpy texts(phone, &PhoneControl::chat_incoming_message);
-    for (quint8 type = 2; type <= 7; ++type) {
-        QTest::ignoreMessage(QtWarningMsg, "Current message type not supported");
-        send(datagram(quint8(0x40 | type), speexFrame()));
-    }
-    send(datagram(0x41, "after"));
-    QVERIFY(texts.wait(3000));
-    QCOMPARE(texts.count(), 1);
-    QCOMPARE(trail->count(), 0);
-}
-
-void PhoneControlTest::textOutsideACallCarriesHeaderF9()
-{
-    QVERIFY(phone->chat_message_send_to(kLoopback, peer->localPort(), QStringLiteral("Связь")));
-    QCOMPARE(receiveOn(*peer), QByteArray("\xF9") + QString("Связь").toUtf8());
-}
-
 void PhoneControlTest::textToNoPeerFailsWithLogLine()
 {
     QTest::ignoreMessage(QtDebugMsg, "Send to socket error. Written -1, expected 6");
@@ -213,15 +193,6 @@ void PhoneControlTest::textSentWhileUnboundLeavesBindingFree()
     QSignalSpy texts(phone, &PhoneControl::chat_incoming_message);
     send(datagram(0xF9, "back"));
     QVERIFY(texts.wait(3000));
-}
-
-void PhoneControlTest::bindRefusesZeroAndBusyPorts()
-{
-    PhoneControl other;
-    QTest::ignoreMessage(QtWarningMsg, "Zero self port");
-    QVERIFY(!other.bind_socket(0));
-    QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("Failed bind socket to port: %1").arg(port)));
-    QVERIFY(!other.bind_socket(port));
 }
 
 void PhoneControlTest::callThatCannotStartWarnsAndStaysOffline_data()
@@ -293,6 +264,23 @@ void PhoneControlTest::hangUpGoesOfflineAndIgnoresThePeersTail()
 
     // A flow that outlasts that tail is a new call and rings.
     QTRY_COMPARE_WITH_TIMEOUT(trail->state(), QStringLiteral("Входящий"), 5000);
+}
+
+void PhoneControlTest::hangingUpWhileCallingStopsTheDialTone()
+{
+    if (!haveSoundDevices())
+        QSKIP("no sound devices");
+    QSoundEffect* dialTone = nullptr;
+    for (QSoundEffect* effect : phone->findChildren<QSoundEffect*>())
+        if (effect->source().toString().endsWith(QLatin1String("dial.wav")))
+            dialTone = effect;
+    QVERIFY(dialTone);
+
+    phone->voice_action(kLoopback, peer->localPort(), 8);
+    QTRY_VERIFY_WITH_TIMEOUT(dialTone->isPlaying(), 5000);
+    phone->voice_action(kLoopback, peer->localPort(), 8);
+    QCOMPARE(trail->state(), QStringLiteral("Офлайн"));
+    QVERIFY(!dialTone->isPlaying());
 }
 
 void PhoneControlTest::weakSignalShowsBadSignalUntilTheCallEnds_data()

@@ -18,7 +18,6 @@ private slots:
     void rejectedBodyLogsDecodeErrorAndGivesNothing();
     void onlyWholeFramesAreEncoded_data();
     void onlyWholeFramesAreEncoded();
-    void closedCodecGivesNothing();
 };
 
 void SpeexCodecTest::qualityGivesItsBitRateAndFrameSize_data()
@@ -120,22 +119,6 @@ void SpeexCodecTest::onlyWholeFramesAreEncoded()
     if (encodedBytes == 0)
         QTest::ignoreMessage(QtDebugMsg, "Encode error!!!");
     QCOMPARE(encoder.encode(tone::sine(700.0, samples)).size(), encodedBytes);
-}
-
-void SpeexCodecTest::closedCodecGivesNothing()
-{
-    SpeexEncoder encoder;
-    SpeexDecoder decoder;
-    QVERIFY(encoder.encode(tone::sine(700.0, 160)).isEmpty());
-    QVERIFY(decoder.decode(QByteArray(38, '\x11')).isEmpty());
-
-    QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Quality "));
-    QVERIFY(encoder.open(8));
-    QVERIFY(decoder.open());
-    encoder.close();
-    decoder.close();
-    QVERIFY(encoder.encode(tone::sine(700.0, 160)).isEmpty());
-    QVERIFY(decoder.decode(QByteArray(38, '\x11')).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(SpeexCodecTest)

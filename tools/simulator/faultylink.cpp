@@ -6,6 +6,9 @@
 
 namespace {
 
+// A datagram held back for reordering goes out on its own after this long.
+constexpr int kHoldMs = 500;
+
 QString describe(const QByteArray& datagram)
 {
     return protocol::isFrame(datagram) ? opcodenames::name(protocol::parseHeader(datagram).opcode)

@@ -30,14 +30,10 @@ class FaultyLink : public QObject {
 public:
     using Writer = std::function<void(const QByteArray&, const QHostAddress&, quint16)>;
 
-    // A datagram held back for reordering goes out on its own after this long.
-    static constexpr int kHoldMs = 500;
-
     FaultyLink(Writer writer, quint32 seed, QObject* parent = nullptr);
 
     void setFaults(const Faults& faults) { m_faults = faults; }
     const Faults& faults() const { return m_faults; }
-    bool silent(qint64 nowMs) const;
 
     // Datagrams already delayed or held back are on their way and arrive whatever follows.
     void send(const QByteArray& datagram, const QHostAddress& to, quint16 port);
@@ -52,6 +48,7 @@ private:
         quint16 port = 0;
     };
 
+    bool silent(qint64 nowMs) const;
     void dispatch(const Pending& p);
     void releaseHeld();
     QByteArray corrupted(QByteArray datagram, QString& how);

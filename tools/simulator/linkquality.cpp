@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-namespace linkquality {
+namespace {
 
 double logistic(double x, double midpoint, double width)
 {
@@ -10,6 +10,10 @@ double logistic(double x, double midpoint, double width)
         return x < midpoint ? 0.0 : 1.0;
     return 1.0 / (1.0 + std::exp(-(x - midpoint) / width));
 }
+
+} // namespace
+
+namespace linkquality {
 
 quint64 nominalChannel(const BandPlan& band, quint64 frequency)
 {

@@ -29,8 +29,6 @@ namespace linkquality {
 // Above this loss the receiver cannot hold synchronisation.
 constexpr double kSyncLossLimit = 0.9;
 
-double logistic(double x, double midpoint, double width);
-
 // The channel of the plan nearest to `frequency` (the lowest one when the step is 0).
 quint64 nominalChannel(const BandPlan& band, quint64 frequency);
 

@@ -60,6 +60,18 @@ quint16 reportOf(quint16 request)
     }
 }
 
+CMD_UART_CONV_CONFIG_t factoryConverters()
+{
+    CMD_UART_CONV_CONFIG_t c;
+    // Converter 0 carries the stepper controller of the antenna rotator.
+    c.converters[0] = {true, 115200, kStepperPort, kStepperPort, kLoopbackStation};
+    for (int i = 1; i < 4; ++i) {
+        const quint16 port = quint16(20000 + i);
+        c.converters[i] = {false, 38400, port, port, kLoopbackStation};
+    }
+    return c;
+}
+
 } // namespace
 
 ModemModel::ModemModel(int index, quint32 address, const ModemProfile& profile, quint32 seed)
@@ -97,18 +109,6 @@ CMD_DEFAULTS_SET_t ModemModel::factoryDefaults(int index, quint32 address, const
     d.gst_string_fm2 = "videotestsrc ! jpegenc quality=35 ! rtpjpegpay ! udpsink host=127.0.0.1 port=10004";
     d.gst_string_fm4 = "videotestsrc ! jpegenc quality=55 ! rtpjpegpay ! udpsink host=127.0.0.1 port=10004";
     return d;
-}
-
-CMD_UART_CONV_CONFIG_t ModemModel::factoryConverters()
-{
-    CMD_UART_CONV_CONFIG_t c;
-    // Converter 0 carries the stepper controller of the antenna rotator.
-    c.converters[0] = {true, 115200, kStepperPort, kStepperPort, kLoopbackStation};
-    for (int i = 1; i < 4; ++i) {
-        const quint16 port = quint16(20000 + i);
-        c.converters[i] = {false, 38400, port, port, kLoopbackStation};
-    }
-    return c;
 }
 
 void ModemModel::reboot()
@@ -380,19 +380,9 @@ REP_ID_STATISTIC_t ModemModel::idStatistic() const
     return s;
 }
 
-QByteArray ModemModel::contStatusFrame()
+QByteArray ModemModel::reportFrame(quint16 report)
 {
-    return frame(REP_CONT_STATUS, reportPayload(REP_CONT_STATUS));
-}
-
-QByteArray ModemModel::extendedStatusFrame()
-{
-    return frame(REP_EXTENDED_STATUS, reportPayload(REP_EXTENDED_STATUS));
-}
-
-QByteArray ModemModel::idStatisticFrame()
-{
-    return frame(REP_ID_STATISTIC, reportPayload(REP_ID_STATISTIC));
+    return frame(report, reportPayload(report));
 }
 
 int ModemModel::binomial(int trials, double probability)

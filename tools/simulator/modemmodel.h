@@ -36,9 +36,8 @@ public:
     // One report period of radio traffic under the given conditions: new counters and drift.
     void advance(int periodMs, double attenuationDb, const LossCurves& curves);
 
-    QByteArray contStatusFrame();
-    QByteArray extendedStatusFrame();
-    QByteArray idStatisticFrame();
+    // A status report the modem sends unasked, as a whole frame with the next sequence number.
+    QByteArray reportFrame(quint16 report);
 
     // Back from a restart: fresh counters and sequence numbers, running settings from the defaults.
     void reboot();
@@ -46,9 +45,7 @@ public:
     void factoryReset();
 
     static CMD_DEFAULTS_SET_t factoryDefaults(int index, quint32 address, const BandPlan& band);
-    static CMD_UART_CONV_CONFIG_t factoryConverters();
 
-    const CMD_DEFAULTS_SET_t& defaults() const { return m_defaults; }
     quint64 txFrequency() const { return m_run.txFrequency; }
     double lastLoss() const { return m_lastLoss; }
     bool synchronised() const { return m_period.sync; }

@@ -2,8 +2,6 @@
 
 #include "protocol.h"
 
-#include <array>
-
 namespace {
 
 struct Entry {
@@ -11,7 +9,7 @@ struct Entry {
     const char* name;
 };
 
-constexpr std::array<Entry, 29> kNames = {{
+constexpr Entry kNames[] = {
     {CMD_GET_REPORT, "CMD_GET_REPORT"},
     {CMD_TX_FREQUENCY, "CMD_TX_FREQUENCY"},
     {CMD_RX_FREQUENCY, "CMD_RX_FREQUENCY"},
@@ -41,7 +39,7 @@ constexpr std::array<Entry, 29> kNames = {{
     {REP_SESSION_SECRET, "REP_SESSION_SECRET"},
     {REP_TX_POWER_MODE, "REP_TX_POWER_MODE"},
     {REP_SET_HS_CHANNEL_MOD, "REP_SET_HS_CHANNEL_MOD"},
-}};
+};
 
 } // namespace
 

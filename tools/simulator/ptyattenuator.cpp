@@ -4,6 +4,7 @@
 #include <QSocketNotifier>
 
 #include <cerrno>
+#include <optional>
 #include <cstring>
 #include <fcntl.h>
 #include <pty.h>
@@ -14,6 +15,20 @@ namespace {
 
 // Longer than any command; a line that grows past this without LF is noise and is dropped.
 constexpr int kMaxLine = 64;
+constexpr double kMaxDb = 31.75; // the most the device attenuates
+
+// The value of one command line as read up to its LF; empty for a line the device refuses.
+std::optional<double> parseCommand(const QByteArray& line)
+{
+    static const QRegularExpression pattern(QStringLiteral("^att-(\\d\\d)\\.(\\d\\d)\\r$"));
+    const QRegularExpressionMatch m = pattern.match(QString::fromLatin1(line));
+    if (!m.hasMatch())
+        return std::nullopt;
+    const double db = m.captured(1).toInt() + m.captured(2).toInt() / 100.0;
+    if (db > kMaxDb)
+        return std::nullopt;
+    return db;
+}
 
 } // namespace
 
@@ -45,18 +60,6 @@ bool PtyAttenuator::open(QString& error)
     m_notifier = new QSocketNotifier(m_master, QSocketNotifier::Read);
     connect(m_notifier, &QSocketNotifier::activated, this, &PtyAttenuator::readCommands);
     return true;
-}
-
-std::optional<double> PtyAttenuator::parseCommand(const QByteArray& line)
-{
-    static const QRegularExpression pattern(QStringLiteral("^att-(\\d\\d)\\.(\\d\\d)\\r$"));
-    const QRegularExpressionMatch m = pattern.match(QString::fromLatin1(line));
-    if (!m.hasMatch())
-        return std::nullopt;
-    const double db = m.captured(1).toInt() + m.captured(2).toInt() / 100.0;
-    if (db > kMaxDb)
-        return std::nullopt;
-    return db;
 }
 
 void PtyAttenuator::readCommands()

@@ -5,23 +5,17 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
-#include <optional>
 
 class QSocketNotifier;
 
 class PtyAttenuator : public QObject {
     Q_OBJECT
 public:
-    static constexpr double kMaxDb = 31.75;
-
     explicit PtyAttenuator(QObject* parent = nullptr);
     ~PtyAttenuator() override;
 
     bool open(QString& error);
     QString deviceName() const { return m_deviceName; }
-
-    // The value of one command line as read up to its LF; empty for a line the device refuses.
-    static std::optional<double> parseCommand(const QByteArray& line);
 
 signals:
     void attenuationChanged(double db);

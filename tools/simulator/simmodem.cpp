@@ -1,5 +1,6 @@
 #include "simmodem.h"
 
+#include "protocol.h"
 #include "simclock.h"
 
 #include <QNetworkDatagram>
@@ -155,11 +156,11 @@ void SimModem::reportStatus(qint64 now)
     m_model.advance(m_config.periodMs, m_radio.attenuationDb, m_radio.curves);
     if (now < m_reportsPausedUntilMs)
         return;
-    QList<QByteArray> reports{m_model.contStatusFrame()};
+    QList<QByteArray> reports{m_model.reportFrame(REP_CONT_STATUS)};
     if (m_config.extendedStatus)
-        reports << m_model.extendedStatusFrame();
+        reports << m_model.reportFrame(REP_EXTENDED_STATUS);
     if (m_config.idStatistic)
-        reports << m_model.idStatisticFrame();
+        reports << m_model.reportFrame(REP_ID_STATISTIC);
     note(QStringLiteral("status: sync %1, loss %2, RSSI -%3 dB")
              .arg(m_model.synchronised() ? 1 : 0)
              .arg(m_model.lastLoss(), 0, 'f', 3)

@@ -1,17 +1,11 @@
 #include "steppermodel.h"
 
 #include "bytes.h"
+#include "tic_commands.h"
 
 #include <cmath>
 
 namespace {
-
-constexpr quint8 kGetVariable = 0xA1;
-constexpr quint8 kGetVariableAndClear = 0xA2;
-constexpr quint8 kExitSafeStart = 0x83;
-constexpr quint8 kResetCommandTimeout = 0x8C;
-constexpr quint8 kSetTargetPosition = 0xE0;
-constexpr quint8 kHaltAndSetPosition = 0xEC;
 
 constexpr int kVariableBlockSize = 256;
 constexpr quint8 kOperationStateOffset = 0x00;
@@ -25,12 +19,12 @@ constexpr quint16 kErrorSafeStart = 1u << 7;
 int dataLength(quint8 command)
 {
     switch (command) {
-    case kGetVariable:
-    case kGetVariableAndClear: return 2;
-    case kSetTargetPosition:
-    case kHaltAndSetPosition: return 5;
-    case kExitSafeStart:
-    case kResetCommandTimeout: return 0;
+    case tic::kGetVariable:
+    case tic::kGetVariableAndClear: return 2;
+    case tic::kSetTargetPosition:
+    case tic::kHaltAndSetPosition: return 5;
+    case tic::kExitSafeStart:
+    case tic::kResetCommandTimeout: return 0;
     default: return -1;
     }
 }
@@ -130,7 +124,7 @@ qint32 StepperModel::data32() const
 
 void StepperModel::execute(qint64 nowMs, QList<QByteArray>& answers)
 {
-    if (m_command == kGetVariable || m_command == kGetVariableAndClear) {
+    if (m_command == tic::kGetVariable || m_command == tic::kGetVariableAndClear) {
         const int offset = quint8(m_data.at(0)) | ((quint8(m_data.at(1)) & 0x40) << 1);
         answers << readVariables(offset, quint8(m_data.at(1)) & 0x3F);
         return;
@@ -139,18 +133,18 @@ void StepperModel::execute(qint64 nowMs, QList<QByteArray>& answers)
     m_lastCommandMs = nowMs;
     m_timedOut = false;
     switch (m_command) {
-    case kExitSafeStart:
+    case tic::kExitSafeStart:
         if (m_safeStart)
             m_events << QStringLiteral("controller: exit safe start");
         m_safeStart = false;
         break;
-    case kResetCommandTimeout:
+    case tic::kResetCommandTimeout:
         break;
-    case kSetTargetPosition:
+    case tic::kSetTargetPosition:
         m_target = data32();
         m_events << QStringLiteral("controller: target %1%2").arg(m_target).arg(m_safeStart ? " (held by safe start)" : "");
         break;
-    case kHaltAndSetPosition:
+    case tic::kHaltAndSetPosition:
         m_target = data32();
         m_position = m_target;
         m_events << QStringLiteral("controller: halt, position set to %1").arg(m_target);
@@ -169,7 +163,7 @@ QByteArray StepperModel::readVariables(int offset, int length) const
     bytes::put16(p + kErrorStatusOffset,
         quint16((m_safeStart ? kErrorSafeStart : 0) | (m_timedOut ? kErrorCommandTimeout : 0)));
     bytes::put32(p + kTargetPositionOffset, quint32(m_target));
-    bytes::put32(p + kPositionOffset, quint32(qint32(std::lround(m_position))));
+    bytes::put32(p + tic::kCurrentPosition, quint32(qint32(std::lround(m_position))));
     QByteArray answer = block.mid(offset, length);
     return answer.append(QByteArray(length - answer.size(), '\0'));
 }

@@ -10,7 +10,6 @@ class StepperModel {
 public:
     // Without a command for this long the controller stops the motor and needs 0x83 again.
     static constexpr int kCommandTimeoutMs = 1000;
-    static constexpr quint8 kPositionOffset = 0x22;
 
     StepperModel(int stepsPerSecond, qint64 nowMs);
 
@@ -18,12 +17,10 @@ public:
     QList<QByteArray> feed(const QByteArray& bytes, qint64 nowMs);
 
     qint32 position(qint64 nowMs);
-    qint32 target() const { return m_target; }
     bool safeStartActive(qint64 nowMs);
 
     // A stalled motor keeps its position whatever it is told; the controller still answers.
     void setStalled(bool stalled, qint64 nowMs);
-    bool stalled() const { return m_stalled; }
 
     // Lines describing what the controller did since the last call.
     QStringList takeEvents();
