@@ -91,7 +91,7 @@ void MainWindow::showChannel(uint64_t frequency)
 {
     ui->op_control_channel_cmb->setEnabled(true);
     ui->op_control_channel_gbx->setEnabled(true);
-    int index = 0;
+    int index = -1;
     for (int i = 0; i < frequencies.size(); ++i) {
         const uint64_t channel = frequencies.at(i);
         const uint64_t distance = channel > frequency ? channel - frequency : frequency - channel;
@@ -100,8 +100,12 @@ void MainWindow::showChannel(uint64_t frequency)
             break;
         }
     }
+    // A modem deliberately off every channel (a Doppler test step) keeps the channel shown;
+    // retuning it to the first channel would spoil the test.
+    if (index < 0 && ui->op_control_channel_cmb->currentIndex() >= 0)
+        return;
     // Still connected: a modem off the shown channel is tuned to it at once.
-    ui->op_control_channel_cmb->setCurrentIndex(index);
+    ui->op_control_channel_cmb->setCurrentIndex(qMax(index, 0));
 }
 
 void MainWindow::send_CMD_SET_FREQUENCY(int index)

@@ -21,6 +21,13 @@ inline QByteArray hex(const char* text)
     return QByteArray::fromHex(text);
 }
 
+// Packet logs of a window under test land in a temporary folder, not the build tree.
+inline void runInTemporaryFolder()
+{
+    static QTemporaryDir folder;
+    QDir::setCurrent(folder.path());
+}
+
 // A UDP port that nothing on this machine holds right now.
 inline quint16 freePort()
 {
@@ -57,14 +64,13 @@ private:
     QList<QByteArray> received;
 };
 
-// The window under test; its packet logs land in a temporary folder, not the build tree.
+// The window under test on a free port of its own.
 class Station
 {
 public:
     Station()
     {
-        static QTemporaryDir logs;
-        QDir::setCurrent(logs.path());
+        runInTemporaryFolder();
         window = std::make_unique<MainWindow>();
         spin("pc_port_spb")->setValue(port);
     }

@@ -76,22 +76,26 @@ private slots:
 
     void frequencyReportSelectsChannelWithin10Hz_data()
     {
+        QTest::addColumn<int>("shown");
         QTest::addColumn<qulonglong>("hz");
         QTest::addColumn<QString>("label");
         QTest::addColumn<int>("index");
-        QTest::newRow("1411 MHz") << 1411000000ULL << "ПРД: 1411" << 1;
-        QTest::newRow("5 Hz above 1422 MHz") << 1422000005ULL << "ПРД: 1422" << 2;
-        QTest::newRow("11 Hz above: the first") << 1422000011ULL << "ПРД: 1422" << 0;
-        QTest::newRow("1411.6 MHz rounds up") << 1411600000ULL << "ПРД: 1412" << 0;
-        QTest::newRow("seven digits") << 1234567000000ULL << "ПРД: 1.23457e+06" << 0;
+        QTest::newRow("1411 MHz") << 3 << 1411000000ULL << "ПРД: 1411" << 1;
+        QTest::newRow("5 Hz above 1422 MHz") << 3 << 1422000005ULL << "ПРД: 1422" << 2;
+        QTest::newRow("11 Hz above, none shown: the first") << -1 << 1422000011ULL << "ПРД: 1422" << 0;
+        // Off every channel (a Doppler test step) the shown channel stays, so nothing retunes the modem.
+        QTest::newRow("11 Hz above, one shown: kept") << 3 << 1422000011ULL << "ПРД: 1422" << 3;
+        QTest::newRow("1411.6 MHz rounds up") << 3 << 1411600000ULL << "ПРД: 1412" << 3;
+        QTest::newRow("seven digits") << -1 << 1234567000000ULL << "ПРД: 1.23457e+06" << 0;
     }
 
     void frequencyReportSelectsChannelWithin10Hz()
     {
+        QFETCH(int, shown);
         QFETCH(qulonglong, hz);
         QFETCH(QString, label);
         QFETCH(int, index);
-        channels->setCurrentIndex(3);
+        channels->setCurrentIndex(shown);
         station->window->update_REP_TX_FREQUENCY(1, records::encodeFrequency(hz));
         QCOMPARE(station->widget<QLabel>("op_control_tx_freq_lbl")->text(), label);
         QCOMPARE(channels->currentIndex(), index);
