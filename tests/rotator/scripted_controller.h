@@ -1,39 +1,92 @@
 #pragma once
 
-#include <QHostAddress>
-#include <QSemaphore>
-#include <QStringList>
-#include <QThread>
+#include <QtNetwork>
+#include <QtTest>
 
 #include <atomic>
 #include <mutex>
 
 // A stepper controller played by a test on a loopback address, on a thread of its own so it
-// answers however busy the test is. It logs the commands it gets ("83", "e0 1250", "a1" for a
-// position read), answers reads while answering, and zeroes its position on 0xEC.
+// answers however busy the test is. It logs each datagram in hex ("83 e0 01 62 04 00 00 a12204"),
+// answers position reads with the bytes set by the test, and zeroes its position on 0xEC.
 class ScriptedController : public QThread {
 public:
-    explicit ScriptedController(const QHostAddress& address);
-    ~ScriptedController() override;
+    explicit ScriptedController(const QHostAddress& address)
+        : address(address)
+    {
+        start();
+        ready.acquire();
+    }
 
-    bool isBound() const { return bound; }
-    QStringList log() const;
-    int reads() const { return log().count("a1"); }
-    QStringList since(int read) const;  // the log after that many reads
-    void setPosition(qint32 steps);
-    void setAnswering(bool answer);
+    ~ScriptedController() override
+    {
+        stopping = true;
+        wait();
+    }
+
+    QString log() const
+    {
+        // A deep copy: the reader never shares a buffer the controller's thread goes on writing.
+        std::lock_guard<std::mutex> guard(mutex);
+        return QString(datagrams.constData(), datagrams.size()).trimmed();
+    }
+
+    // The commands received, without the polls' reads, and without keep-alives unless asked.
+    QString commands(bool keepAlives = false) const
+    {
+        return log().remove(QRegularExpression(keepAlives ? "\\ba12204\\b" : "\\b(a12204|8c)\\b")).simplified();
+    }
+
+    void waitReads(int more) const
+    {
+        const int until = log().count(kRead) + more;
+        QTRY_VERIFY(log().count(kRead) >= until);
+    }
+
+    // What a position read gets back; nothing is silence.
+    void setAnswer(const QByteArray& bytes)
+    {
+        std::lock_guard<std::mutex> guard(mutex);
+        answer = bytes;
+    }
+
+    void setPosition(qint32 steps)
+    {
+        const qint32 bytes = qToLittleEndian(steps);
+        setAnswer(QByteArray(reinterpret_cast<const char*>(&bytes), sizeof bytes));
+    }
+
+    static constexpr const char* kRead = "a12204";
 
 private:
-    void run() override;
-    QByteArray take(const QByteArray& datagram);
+    void run() override
+    {
+        QUdpSocket socket;
+        // The station's own socket shares port 30000 on the wildcard address.
+        if (!socket.bind(address, 30000, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint))
+            qFatal("controller cannot bind %s", qPrintable(address.toString()));
+        ready.release();
+        while (!stopping) {
+            if (!socket.waitForReadyRead(20))
+                continue;
+            while (socket.hasPendingDatagrams()) {
+                const QNetworkDatagram datagram = socket.receiveDatagram();
+                std::lock_guard<std::mutex> guard(mutex);
+                datagrams += QString::fromLatin1(datagram.data().toHex()) + ' ';
+                if (datagram.data() == "\xEC")  // the station only ever sets zero
+                    answer = QByteArray(4, '\0');
+                // Not makeReply: its packet info lets the kernel send from 127.0.0.1, which the
+                // station's connected socket does not hear.
+                if (!answer.isEmpty() && datagram.data() == QByteArray::fromHex(kRead))
+                    socket.writeDatagram(answer, datagram.senderAddress(), quint16(datagram.senderPort()));
+            }
+        }
+    }
 
     const QHostAddress address;
-    QSemaphore ready;  // released once the socket is bound, or not
-    std::atomic<bool> bound {false};
+    QSemaphore ready;  // released once the socket is bound
     std::atomic<bool> stopping {false};
     mutable std::mutex mutex;  // guards the fields below
-    QStringList commands;
-    qint32 position = 0;
-    bool answering = true;
-    QByteArray partial;  // a 32-bit command still collecting its five data bytes
+    QString datagrams;
+    QByteArray answer = QByteArray(4, '\0');
 };
