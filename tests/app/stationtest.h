@@ -6,12 +6,9 @@
 #include "protocol.h"
 #include "status_records.h"
 
-#include <QDir>
-#include <QLineEdit>
-#include <QSpinBox>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QUdpSocket>
+#include <QtNetwork>
+#include <QtTest>
+#include <QtWidgets>
 #include <memory>
 
 namespace stationtest {

@@ -3,13 +3,6 @@
 #include "simnetwork.h"
 #include "stationtest.h"
 
-#include <QComboBox>
-#include <QGroupBox>
-#include <QLabel>
-#include <QListWidget>
-#include <QPushButton>
-#include <QTabWidget>
-
 using namespace stationtest;
 
 class TestAgainstSimulator : public QObject
@@ -51,9 +44,7 @@ private slots:
             window->read_fields(defaults);
             window->read_conv(converters);
             window->read_session_secret(secret);
-            const auto bytes = [](const OP_PAYLOAD_t& payload, int size) {
-                return QByteArray(reinterpret_cast<const char*>(payload.bytes), size);
-            };
+            const auto bytes = [](const OP_PAYLOAD_t& p, int size) { return QByteArray(reinterpret_cast<const char*>(p.bytes), size); };
             return QList<QByteArray>{ bytes(defaults, records::kDefaultsSize),
                                       bytes(converters, records::kConverterConfigSize), bytes(secret, 2 + 7) };
         };

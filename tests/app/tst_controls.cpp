@@ -3,14 +3,6 @@
 #include "presets.h"
 #include "stationtest.h"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLabel>
-#include <QNetworkDatagram>
-#include <QNetworkInterface>
-#include <QPushButton>
-#include <QTabWidget>
-
 using namespace stationtest;
 
 namespace {
@@ -63,13 +55,11 @@ private slots:
     void bandPlanGivesChannels()
     {
         QFETCH(QByteArray, parameters);
-        QFETCH(QString, label);
         QFETCH(int, count);
-        QFETCH(QString, last);
         station->window->update_REP_PARAMETERS(1, parameters);
-        QCOMPARE(station->widget<QLabel>("op_params_freqs_lbl")->text(), label);
+        QTEST(station->widget<QLabel>("op_params_freqs_lbl")->text(), "label");
         QCOMPARE(channels->count(), count);
-        QCOMPARE(channels->itemText(count - 1), last);
+        QTEST(channels->itemText(count - 1), "last");
         QCOMPARE(channels->currentIndex(), -1);
         QCOMPARE(station->widget<QComboBox>("op_defaults_channel_cmb")->count(), count);
     }
@@ -93,12 +83,10 @@ private slots:
     {
         QFETCH(int, shown);
         QFETCH(qulonglong, hz);
-        QFETCH(QString, label);
-        QFETCH(int, index);
         channels->setCurrentIndex(shown);
         station->window->update_REP_TX_FREQUENCY(1, records::encodeFrequency(hz));
-        QCOMPARE(station->widget<QLabel>("op_control_tx_freq_lbl")->text(), label);
-        QCOMPARE(channels->currentIndex(), index);
+        QTEST(station->widget<QLabel>("op_control_tx_freq_lbl")->text(), "label");
+        QTEST(channels->currentIndex(), "index");
     }
 
     void channelsAreTunedTransmitThenReceive()
@@ -203,12 +191,8 @@ private slots:
         row("ls_abonent", Core::MainAbonent, 1, 1, 0);
         row("ls_ground", Core::MainGround, 1, 1, 0);
         row("hs_bpsk_abonent", Core::MainAbonent, 3, 1, 0, presets::q35());
-        row("hs_bpsk_ground", Core::MainGround, 3, 1, 0);
-        row("hs_qpsk_abonent", Core::MainAbonent, 3, 1, 1, presets::q35());
         row("hs_qpsk_ground", Core::MainGround, 3, 1, 1);
         row("a_abonent", Core::MainAbonent, 4, 1, 0, presets::q55());
-        row("a_ground", Core::MainGround, 4, 1, 0);
-        row("c_abonent", Core::MainAbonent, 6, 2, 0, presets::q55());
         row("c_ground", Core::MainGround, 6, 2, 0);
         row("d_abonent", Core::KtAbonent, 7, 2, 0);
         row("d_ground", Core::KtGround, 7, 2, 0);

@@ -3,9 +3,6 @@
 #include "scripted_controller.h"
 #include "stationtest.h"
 
-#include <QListWidget>
-#include <QProcess>
-
 using namespace stationtest;
 
 const QString kUsable = QStringLiteral("background-color: white; enabled 4");
@@ -28,9 +25,7 @@ class TestMainWindowRotator : public QObject {
     }
 
 private slots:
-    void initTestCase() { runInTemporaryFolder(); }
     void init() { station = std::make_unique<Station>(); }
-    void cleanup() { station.reset(); }
 
     void controlsFollowSimulatedController()
     {
