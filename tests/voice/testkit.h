@@ -5,9 +5,8 @@
 #include "phonecontrol.h"
 #include "speexcodec.h"
 
-#include <QAudioDeviceInfo>
-#include <QStringList>
-#include <QUdpSocket>
+#include <QtMultimedia>
+#include <QtNetwork>
 #include <QtTest>
 
 namespace testkit {

@@ -4,16 +4,7 @@
 #include "mainwindow.h"
 #include "testkit.h"
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QNetworkDatagram>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QSpinBox>
-#include <QtTest>
+#include <QtWidgets>
 
 using namespace testkit;
 

@@ -3,31 +3,26 @@
 
 #include "testkit.h"
 
-#include <QAudioInput>
-#include <QtEndian>
 #include <cmath>
+#include <complex>
 
 using namespace testkit;
 
 namespace {
 
-// Share of the signal's energy at `hz` in 8000 Hz 16-bit PCM (Goertzel over 50 ms blocks, so 20 Hz wide).
+// Share of the signal's energy at `hz` in 8000 Hz 16-bit PCM (one DFT bin per 50 ms block, so 20 Hz wide).
 double toneShare(const QByteArray& pcm, double hz)
 {
-    constexpr int kRate = 8000, kBlock = kRate / 20;
-    const auto* in = reinterpret_cast<const uchar*>(pcm.constData());
-    const double coeff = 2.0 * std::cos(2.0 * M_PI * hz / kRate);
+    constexpr int kBlock = 8000 / 20;
+    const int samples = pcm.size() / 2 / kBlock * kBlock;
     double power = 0.0, energy = 0.0;
-    for (int start = 0; start + kBlock <= pcm.size() / 2; start += kBlock) {
-        double s1 = 0.0, s2 = 0.0;
-        for (int n = start; n < start + kBlock; ++n) {
-            const double x = qFromLittleEndian<qint16>(in + 2 * n);
-            energy += x * x;
-            const double s0 = x + coeff * s1 - s2;
-            s2 = s1;
-            s1 = s0;
-        }
-        power += s1 * s1 + s2 * s2 - coeff * s1 * s2;
+    std::complex<double> bin;
+    for (int n = 0; n < samples; ++n) {
+        const double x = qFromLittleEndian<qint16>(pcm.constData() + 2 * n);
+        energy += x * x;
+        bin += x * std::polar(1.0, -2.0 * M_PI * hz * n / 8000);
+        if ((n + 1) % kBlock == 0)
+            power += std::norm(std::exchange(bin, {}));
     }
     return energy > 0.0 ? 2.0 * power / (kBlock * energy) : 0.0;
 }
