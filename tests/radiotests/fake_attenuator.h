@@ -1,19 +1,16 @@
 #pragma once
+// The attenuator played on the master side of a pseudo-terminal, from a thread of its own:
+// every command line is recorded and answered with the scripted reply.
 
 #include <QByteArrayList>
 #include <QString>
-
 #include <atomic>
-#include <chrono>
 #include <mutex>
 #include <thread>
-
 #include <poll.h>
 #include <pty.h>
 #include <unistd.h>
 
-// The attenuator played on the master side of a pseudo-terminal, from a thread of its own:
-// every command line is recorded and answered with the scripted reply.
 class FakeAttenuator {
 public:
     FakeAttenuator()
@@ -22,7 +19,7 @@ public:
         cfmakeraw(&raw);
         char path[64] = {};
         if (openpty(&master, &slave, path, &raw, nullptr) == 0)
-            name = QString::fromLatin1(path);
+            portName = QString::fromLatin1(path);
         thread = std::thread([this] { run(); });
     }
 
@@ -31,8 +28,6 @@ public:
         unplug();
         ::close(slave);
     }
-
-    QString portName() const { return name; }
 
     // Pieces written one after another with a pause between them; no pieces means silence.
     void setReply(const QByteArrayList& pieces) { std::lock_guard<std::mutex> lock(mutex); reply = pieces; }
@@ -48,6 +43,8 @@ public:
         ::close(master);
         master = -1;
     }
+
+    QString portName;
 
 private:
     void run()
@@ -66,7 +63,7 @@ private:
                 for (int i = 0; i < pieces.size(); ++i) {
                     // Long enough for the station to have read the first piece, short of its 500 ms wait.
                     if (i > 0)
-                        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+                        usleep(400 * 1000);
                     if (::write(master, pieces[i].constData(), size_t(pieces[i].size())) < 0)
                         break;
                 }
@@ -76,7 +73,6 @@ private:
 
     int master = -1;
     int slave = -1;
-    QString name;
     std::atomic<bool> stopping {false};
     mutable std::mutex mutex;  // guards the fields below
     QByteArrayList reply {"attOK"};

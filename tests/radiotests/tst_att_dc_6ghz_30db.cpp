@@ -17,7 +17,7 @@ private slots:
         att.reset();  // closes the port before its device goes
         device = std::make_unique<FakeAttenuator>();
         att = std::make_unique<att_dc_6ghz_30db>();
-        QVERIFY(att->initialize(device->portName()));
+        QVERIFY(att->initialize(device->portName));
     }
 
     void valueIsSentAndOnlyAnExactFirstReadAccepted_data()
@@ -56,9 +56,9 @@ private slots:
     void initializeAgainAfterAnUnansweredStart()
     {
         device->setReply({});
-        QVERIFY(!att->initialize(device->portName()));
+        QVERIFY(!att->initialize(device->portName));
         device->setReply({"attOK"});
-        QVERIFY(att->initialize(device->portName()));
+        QVERIFY(att->initialize(device->portName));
     }
 
     void unpluggedDeviceClosesThePort()

@@ -61,7 +61,6 @@ class TestTestingAgainstSimulator : public QObject {
     }
 
 private slots:
-    void initTestCase() { runInTemporaryFolder(); }
 
     void init()
     {
