@@ -1,4 +1,3 @@
-#include "controllerbytes.h"
 #include "modemmodel.h"
 #include "protocol.h"
 #include "steppermodel.h"
@@ -11,6 +10,17 @@ constexpr quint32 kAddress = 0x7F00000B; // 127.0.0.11
 static QByteArray request(quint16 opcode, const QByteArray& record)
 {
     return protocol::buildFrame(opcode, protocol::payloadFrom(record));
+}
+
+// A 32-bit controller command: the command byte, the top bits of the four data bytes, then their low seven bits.
+static QByteArray command32(quint8 command, qint32 data)
+{
+    const quint32 v = quint32(data);
+    QByteArray bytes(1, char(command));
+    bytes += char(((v >> 7) & 1) | ((v >> 14) & 2) | ((v >> 21) & 4) | ((v >> 28) & 8));
+    for (int i = 0; i < 4; ++i)
+        bytes += char((v >> (8 * i)) & 0x7F);
+    return bytes;
 }
 
 static QByteArray getReport(quint16 wanted)
@@ -112,7 +122,7 @@ private slots:
         QFETCH(qint32, target);
         QFETCH(bool, keptAlive);
         StepperModel stepper(speed, 0);
-        stepper.feed(QByteArray(1, char(0x83)) + controllerbytes::command32(0xE0, target), 0);
+        stepper.feed(QByteArray(1, char(0x83)) + command32(0xE0, target), 0);
         const qint64 travelMs = qint64(std::abs(target)) * 1000 / speed;
         // Polled every 100 ms, with 0x8C as the rotator does while the motor moves.
         for (qint64 t = 100; t <= travelMs + 300; t += 100) {
