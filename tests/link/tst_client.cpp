@@ -66,6 +66,7 @@ private slots:
         QVERIFY(client->initialize(QHostAddress::LocalHost, 0));
         modem = std::make_unique<QUdpSocket>();
         QVERIFY(modem->bind(QHostAddress(QHostAddress::LocalHost), 0));
+        client->filter(QStringLiteral("127.0.0.1"), modem->localPort());
     }
     void cleanup() { client.reset(); modem.reset(); dir.reset(); capture.reset(); }
 
@@ -92,7 +93,6 @@ private slots:
 
     void incomingLinesDescribeEveryDatagram()
     {
-        client->filter(QStringLiteral("127.0.0.1"), modem->localPort());
         for (const char* datagram : {"01ff2a000881", "02ff00000881", "7f", "01ff2a0008", "01ff07000901aabbcc"})
             modemSends(datagram);
         const auto in = [this](const char* words) {
@@ -108,7 +108,6 @@ private slots:
 
     void statusReportFromOtherSourceUpdatesListOnly()
     {
-        client->filter(QStringLiteral("127.0.0.1"), modem->localPort());
         QSignalSpy listed(client.get(), &Client::signal_UpdatedAbonents);
         QSignalSpy dispatched(client.get(), &Client::signal_REP_CONT_STATUS);
         QUdpSocket otherPort, otherAddress;
@@ -124,7 +123,6 @@ private slots:
 
     void oneDatagramPerCall()
     {
-        client->filter(QStringLiteral("127.0.0.1"), modem->localPort());
         QSignalSpy spy(client.get(), &Client::signal_REP_VERSION);
         modemSends("01ff01000781");
         modemSends("01ff02000781");

@@ -11,22 +11,12 @@
 // answers position reads with the bytes set by the test, and zeroes its position on 0xEC.
 class ScriptedController : public QThread {
 public:
-    explicit ScriptedController(const QHostAddress& address)
-        : address(address)
-    {
-        start();
-        ready.acquire();
-    }
+    explicit ScriptedController(const QHostAddress& address) : address(address) { start(); ready.acquire(); }
+    ~ScriptedController() override { stopping = true; wait(); }
 
-    ~ScriptedController() override
-    {
-        stopping = true;
-        wait();
-    }
-
+    // A deep copy: the reader never shares a buffer the controller's thread goes on writing.
     QString log() const
     {
-        // A deep copy: the reader never shares a buffer the controller's thread goes on writing.
         std::lock_guard<std::mutex> guard(mutex);
         return QString(datagrams.constData(), datagrams.size()).trimmed();
     }
@@ -44,16 +34,12 @@ public:
     }
 
     // What a position read gets back; nothing is silence.
-    void setAnswer(const QByteArray& bytes)
-    {
-        std::lock_guard<std::mutex> guard(mutex);
-        answer = bytes;
-    }
-
+    void setAnswer(const QByteArray& bytes) { std::lock_guard<std::mutex> guard(mutex); answer = bytes; }
     void setPosition(qint32 steps)
     {
-        const qint32 bytes = qToLittleEndian(steps);
-        setAnswer(QByteArray(reinterpret_cast<const char*>(&bytes), sizeof bytes));
+        QByteArray bytes(4, '\0');
+        qToLittleEndian(steps, bytes.data());
+        setAnswer(bytes);
     }
 
     static constexpr const char* kRead = "a12204";
@@ -67,8 +53,7 @@ private:
             qFatal("controller cannot bind %s", qPrintable(address.toString()));
         ready.release();
         while (!stopping) {
-            if (!socket.waitForReadyRead(20))
-                continue;
+            socket.waitForReadyRead(20);
             while (socket.hasPendingDatagrams()) {
                 const QNetworkDatagram datagram = socket.receiveDatagram();
                 std::lock_guard<std::mutex> guard(mutex);

@@ -110,9 +110,6 @@ private slots:
         QTest::addColumn<int>("opmode");
         QTest::addColumn<QList<int>>("selection"); // mode, role, ls, hs
         QTest::addColumn<QStringList>("lines");
-        QTest::newRow("41") << 41 << QList<int>{4, 1, 1, 0} << QStringList{
-            "pre opmode  41 , valid  true , mode  4 , unit  1 , ls  1 , hs  0 ",
-            "opmode  41 , valid  true , mode  4 , unit  1 , abons  2 , new_opmode  41 "};
         QTest::newRow("149") << 149 << QList<int>{9, 2, 0, 1} << QStringList{
             "pre opmode  149 , valid  true , mode  9 , unit  2 , ls  0 , hs  1 ",
             "opmode  149 , valid  true , mode  9 , unit  2 , abons  3 , new_opmode  149 "};
@@ -225,8 +222,6 @@ private slots:
         QFETCH(bool, enabled);
         QFETCH(uint, baudrate);
         QFETCH(QString, shown);
-        // Start values: every converter off at 38400 to 192.168.11.205, ports 20000 to 20003.
-        QCOMPARE(read(&DefaultsWindow::read_conv, 48).left(12).toHex(), QByteArray("60009600204e204ec0a80bcd"));
         REP_UART_CONV_CONFIG_t report = presets::converters(presets::Core::KtGround);
         report.converters[2] = {enabled, baudrate, 4001, 65535, 0x7F000005};
         window->update_conv(report);

@@ -1,4 +1,3 @@
-#include "controllerbytes.h"
 #include "modemmodel.h"
 #include "protocol.h"
 #include "steppermodel.h"
@@ -6,139 +5,136 @@
 #include <QtTest>
 #include <memory>
 
-namespace {
-
 constexpr quint32 kAddress = 0x7F00000B; // 127.0.0.11
 
-QByteArray request(quint16 opcode, const QByteArray& record)
+static QByteArray request(quint16 opcode, const QByteArray& record)
 {
     return protocol::buildFrame(opcode, protocol::payloadFrom(record));
 }
 
-QByteArray getReport(quint16 wanted)
+// A 32-bit controller command: the command byte, the top bits of the four data bytes, then their low seven bits.
+static QByteArray command32(quint8 command, qint32 data)
+{
+    const quint32 v = quint32(data);
+    QByteArray bytes(1, char(command));
+    bytes += char(((v >> 7) & 1) | ((v >> 14) & 2) | ((v >> 21) & 4) | ((v >> 28) & 8));
+    for (int i = 0; i < 4; ++i)
+        bytes += char((v >> (8 * i)) & 0x7F);
+    return bytes;
+}
+
+static QByteArray getReport(quint16 wanted)
 {
     return request(CMD_GET_REPORT, QByteArray(1, char(wanted & 0xFF)) + char(wanted >> 8));
 }
-
-} // namespace
 
 // The simulated modem and stepper controller without sockets, on explicit time.
 class TestSimModels : public QObject {
     Q_OBJECT
 
-private slots:
-    void init();
-
-    void damagedOrForeignRequestsChangeNothing_data();
-    void damagedOrForeignRequestsChangeNothing();
-    void lossFollowsAttenuationAndOffset_data();
-    void lossFollowsAttenuationAndOffset();
-    void motorReachesTargetAtConfiguredSpeed_data();
-    void motorReachesTargetAtConfiguredSpeed();
-
-private:
     ModemProfile m_profile;
     std::unique_ptr<ModemModel> m_modem;
+
+private slots:
+    void init()
+    {
+        m_profile = ModemProfile();
+        m_modem = std::make_unique<ModemModel>(0, kAddress, m_profile, 7);
+    }
+
+    void damagedOrForeignRequestsChangeNothing_data()
+    {
+        QTest::addColumn<QByteArray>("datagram");
+        const QByteArray txFrequency = request(CMD_TX_FREQUENCY, records::encodeFrequency(1444000000));
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("header cut short") << txFrequency.left(5);
+        QTest::newRow("payload cut short") << txFrequency.left(10);
+        QTest::newRow("bad signature") << QByteArray("\x02\xff") + txFrequency.mid(2);
+        QTest::newRow("a report, not a request") << protocol::buildReport(REP_TX_FREQUENCY, 0, records::encodeFrequency(1444000000));
+        const QByteArray secret = request(CMD_SESSION_SECRET, QByteArray::fromHex("0500") + "abcde");
+        QTest::newRow("secret shorter than its length word") << secret.left(secret.size() - 1);
+        QTest::newRow("secret beyond the record")
+            << protocol::buildReport(CMD_SESSION_SECRET, 0, QByteArray::fromHex("ff0f") + QByteArray(4095, 'x'));
+        QTest::newRow("hard reset for another modem") << request(CMD_REBOOT_DEVICE, QByteArray::fromHex("7f00000c"));
+        QTest::newRow("hard reset byte order reversed") << request(CMD_REBOOT_DEVICE, QByteArray::fromHex("0b00007f"));
+        QTest::newRow("unknown service code") << request(CMD_REBOOT_DEVICE, QByteArray::fromHex("78563412"));
+    }
+
+    void damagedOrForeignRequestsChangeNothing()
+    {
+        QFETCH(QByteArray, datagram);
+        const QByteArray secretBefore = protocol::payloadOf(m_modem->handle(getReport(REP_SESSION_SECRET)).replies.value(0));
+        const quint64 txBefore = m_modem->txFrequency();
+
+        const ModemModel::Outcome outcome = m_modem->handle(datagram);
+        for (const QByteArray& reply : outcome.replies)
+            QCOMPARE(protocol::parseHeader(reply).opcode, quint16(REP_SESSION_SECRET));
+        QCOMPARE(int(outcome.service), int(ModemModel::Service::None));
+        QVERIFY(!outcome.event.isEmpty());
+        QCOMPARE(m_modem->txFrequency(), txBefore);
+        QCOMPARE(protocol::payloadOf(m_modem->handle(getReport(REP_SESSION_SECRET)).replies.value(0)), secretBefore);
+    }
+
+    void lossFollowsAttenuationAndOffset_data()
+    {
+        QTest::addColumn<double>("attenuation");
+        QTest::addColumn<qint64>("offset");
+        QTest::addColumn<double>("loss");
+        QTest::newRow("clear channel") << 0.0 << qint64(0) << 0.0;
+        QTest::newRow("half at the attenuation point") << 20.0 << qint64(0) << 0.5;
+        QTest::newRow("half at the offset point below the channel") << 0.0 << qint64(-40000) << 0.5;
+        QTest::newRow("sync lost far beyond") << 26.0 << qint64(0) << 1.0;
+    }
+
+    void lossFollowsAttenuationAndOffset()
+    {
+        QFETCH(double, attenuation);
+        QFETCH(qint64, offset);
+        QFETCH(double, loss);
+        m_profile.packetRate = 1000;
+        m_modem->handle(request(CMD_RX_FREQUENCY, records::encodeFrequency(quint64(qint64(1420000000) + offset))));
+        quint64 received = 0;
+        quint64 lost = 0;
+        for (int i = 0; i < 20; ++i) {
+            m_modem->advance(1000, attenuation, LossCurves());
+            const REP_EXTENDED_STATUS_t s = records::decodeExtendedStatus(protocol::payloadOf(m_modem->reportFrame(REP_EXTENDED_STATUS)));
+            QCOMPARE(bool(s.flags & REP_EXTENDED_STATUS_t::Synchronised), loss < 1.0);
+            received += s.received;
+            lost += s.lost;
+        }
+        const double ratio = received + lost == 0 ? 1.0 : double(lost) / double(received + lost);
+        QVERIFY2(qAbs(ratio - loss) <= 0.05, qPrintable(QString::number(ratio)));
+    }
+
+    void motorReachesTargetAtConfiguredSpeed_data()
+    {
+        QTest::addColumn<int>("speed");
+        QTest::addColumn<qint32>("target");
+        QTest::addColumn<bool>("keptAlive");
+        QTest::newRow("1000 steps/s forward") << 1000 << 1250 << true;
+        QTest::newRow("2500 steps/s backward") << 2500 << -2500 << true;
+        QTest::newRow("stopped by the command time-out") << 1000 << 3000 << false;
+    }
+
+    void motorReachesTargetAtConfiguredSpeed()
+    {
+        QFETCH(int, speed);
+        QFETCH(qint32, target);
+        QFETCH(bool, keptAlive);
+        StepperModel stepper(speed, 0);
+        stepper.feed(QByteArray(1, char(0x83)) + command32(0xE0, target), 0);
+        const qint64 travelMs = qint64(std::abs(target)) * 1000 / speed;
+        // Polled every 100 ms, with 0x8C as the rotator does while the motor moves.
+        for (qint64 t = 100; t <= travelMs + 300; t += 100) {
+            if (keptAlive)
+                stepper.feed(QByteArray(1, char(0x8C)), t);
+            const qint64 moving = keptAlive ? t : qMin<qint64>(t, StepperModel::kCommandTimeoutMs);
+            QCOMPARE(std::abs(stepper.position(t)), qint32(qMin<qint64>(std::abs(target), speed * moving / 1000)));
+        }
+        // Stopped by the time-out, the motor waits in safe start for 0x83 again.
+        QCOMPARE(stepper.safeStartActive(travelMs + 300), !keptAlive);
+    }
 };
-
-void TestSimModels::init()
-{
-    m_profile = ModemProfile();
-    m_modem = std::make_unique<ModemModel>(0, kAddress, m_profile, 7);
-}
-
-void TestSimModels::damagedOrForeignRequestsChangeNothing_data()
-{
-    QTest::addColumn<QByteArray>("datagram");
-    const QByteArray txFrequency = request(CMD_TX_FREQUENCY, records::encodeFrequency(1444000000));
-    QTest::newRow("empty") << QByteArray();
-    QTest::newRow("header cut short") << txFrequency.left(5);
-    QTest::newRow("payload cut short") << txFrequency.left(10);
-    QTest::newRow("bad signature") << QByteArray("\x02\xff") + txFrequency.mid(2);
-    QTest::newRow("a report, not a request") << protocol::buildReport(REP_TX_FREQUENCY, 0, records::encodeFrequency(1444000000));
-    const QByteArray secret = request(CMD_SESSION_SECRET, QByteArray::fromHex("0500") + "abcde");
-    QTest::newRow("secret shorter than its length word") << secret.left(secret.size() - 1);
-    QTest::newRow("secret beyond the record")
-        << protocol::buildReport(CMD_SESSION_SECRET, 0, QByteArray::fromHex("ff0f") + QByteArray(4095, 'x'));
-    QTest::newRow("hard reset for another modem") << request(CMD_REBOOT_DEVICE, QByteArray::fromHex("7f00000c"));
-    QTest::newRow("hard reset byte order reversed") << request(CMD_REBOOT_DEVICE, QByteArray::fromHex("0b00007f"));
-    QTest::newRow("unknown service code") << request(CMD_REBOOT_DEVICE, QByteArray::fromHex("78563412"));
-}
-
-void TestSimModels::damagedOrForeignRequestsChangeNothing()
-{
-    QFETCH(QByteArray, datagram);
-    const QByteArray secretBefore = protocol::payloadOf(m_modem->handle(getReport(REP_SESSION_SECRET)).replies.value(0));
-    const quint64 txBefore = m_modem->txFrequency();
-
-    const ModemModel::Outcome outcome = m_modem->handle(datagram);
-    for (const QByteArray& reply : outcome.replies)
-        QCOMPARE(protocol::parseHeader(reply).opcode, quint16(REP_SESSION_SECRET));
-    QCOMPARE(int(outcome.service), int(ModemModel::Service::None));
-    QVERIFY(!outcome.event.isEmpty());
-    QCOMPARE(m_modem->txFrequency(), txBefore);
-    QCOMPARE(protocol::payloadOf(m_modem->handle(getReport(REP_SESSION_SECRET)).replies.value(0)), secretBefore);
-}
-
-void TestSimModels::lossFollowsAttenuationAndOffset_data()
-{
-    QTest::addColumn<double>("attenuation");
-    QTest::addColumn<qint64>("offset");
-    QTest::addColumn<double>("loss");
-    QTest::newRow("clear channel") << 0.0 << qint64(0) << 0.0;
-    QTest::newRow("half at the attenuation point") << 20.0 << qint64(0) << 0.5;
-    QTest::newRow("half at the offset point below the channel") << 0.0 << qint64(-40000) << 0.5;
-    QTest::newRow("sync lost far beyond") << 26.0 << qint64(0) << 1.0;
-}
-
-void TestSimModels::lossFollowsAttenuationAndOffset()
-{
-    QFETCH(double, attenuation);
-    QFETCH(qint64, offset);
-    QFETCH(double, loss);
-    m_profile.packetRate = 1000;
-    m_modem->handle(request(CMD_RX_FREQUENCY, records::encodeFrequency(quint64(qint64(1420000000) + offset))));
-    quint64 received = 0;
-    quint64 lost = 0;
-    for (int i = 0; i < 20; ++i) {
-        m_modem->advance(1000, attenuation, LossCurves());
-        const REP_EXTENDED_STATUS_t s = records::decodeExtendedStatus(protocol::payloadOf(m_modem->reportFrame(REP_EXTENDED_STATUS)));
-        QCOMPARE(bool(s.flags & REP_EXTENDED_STATUS_t::Synchronised), loss < 1.0);
-        received += s.received;
-        lost += s.lost;
-    }
-    const double ratio = received + lost == 0 ? 1.0 : double(lost) / double(received + lost);
-    QVERIFY2(qAbs(ratio - loss) <= 0.05, qPrintable(QString::number(ratio)));
-}
-
-void TestSimModels::motorReachesTargetAtConfiguredSpeed_data()
-{
-    QTest::addColumn<int>("speed");
-    QTest::addColumn<qint32>("target");
-    QTest::addColumn<bool>("keptAlive");
-    QTest::newRow("1000 steps/s forward") << 1000 << 1250 << true;
-    QTest::newRow("2500 steps/s backward") << 2500 << -2500 << true;
-    QTest::newRow("stopped by the command time-out") << 1000 << 3000 << false;
-}
-
-void TestSimModels::motorReachesTargetAtConfiguredSpeed()
-{
-    QFETCH(int, speed);
-    QFETCH(qint32, target);
-    QFETCH(bool, keptAlive);
-    StepperModel stepper(speed, 0);
-    stepper.feed(QByteArray(1, char(0x83)) + controllerbytes::command32(0xE0, target), 0);
-    const qint64 travelMs = qint64(std::abs(target)) * 1000 / speed;
-    // Polled every 100 ms, with 0x8C as the rotator does while the motor moves.
-    for (qint64 t = 100; t <= travelMs + 300; t += 100) {
-        if (keptAlive)
-            stepper.feed(QByteArray(1, char(0x8C)), t);
-        const qint64 moving = keptAlive ? t : qMin<qint64>(t, StepperModel::kCommandTimeoutMs);
-        QCOMPARE(std::abs(stepper.position(t)), qint32(qMin<qint64>(std::abs(target), speed * moving / 1000)));
-    }
-    // Stopped by the time-out, the motor waits in safe start for 0x83 again.
-    QCOMPARE(stepper.safeStartActive(travelMs + 300), !keptAlive);
-}
 
 QTEST_GUILESS_MAIN(TestSimModels)
 #include "tst_simmodels.moc"
