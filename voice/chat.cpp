@@ -44,6 +44,9 @@ chat::chat(QWidget* parent)
 
 chat::~chat()
 {
+    // Tearing down the audio spins the event loop; no datagram may reach a panel without a form.
+    disconnect(&phone, nullptr, this, nullptr);
+    phone.release_socket();
     delete ui;
 }
 
