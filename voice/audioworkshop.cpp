@@ -5,10 +5,26 @@
 #include <QAudioOutput>
 #include <QDebug>
 #include <QUrl>
+#include <utility>
 
 namespace {
+
 constexpr int kPlaybackFrames = 5;
+
+// Qt's PulseAudio streams abort the program when deleted while running, and their destructors
+// spin the event loop. So a released stream is stopped at once, and deleted later from the
+// event loop, never inside a call that this engine or its owner is still in the middle of.
+template <typename Stream>
+void retire(Stream* stream)
+{
+    if (!stream)
+        return;
+    stream->stop();
+    stream->setParent(nullptr);
+    stream->deleteLater();
 }
+
+} // namespace
 
 audioworkshop::audioworkshop(QObject* parent)
     : QObject(parent)
@@ -30,8 +46,7 @@ audioworkshop::audioworkshop(QObject* parent)
     ringtone.setVolume(0.5);
 }
 
-// Qt's PulseAudio input aborts the program when it is deleted while still running, so a
-// call that is under way when the station closes is stopped first.
+// A call that is under way when the station closes is stopped first.
 audioworkshop::~audioworkshop()
 {
     release_input();
@@ -92,22 +107,14 @@ void audioworkshop::release_input()
     if (input_device)
         disconnect(input_device, &QIODevice::readyRead, this, &audioworkshop::read_input_dev);
     input_device = nullptr;
-    if (input) {
-        input->stop();
-        delete input;
-        input = nullptr;
-    }
+    retire(std::exchange(input, nullptr));
     encoder.close();
 }
 
 void audioworkshop::release_output()
 {
     output_device = nullptr;
-    if (output) {
-        output->stop();
-        delete output;
-        output = nullptr;
-    }
+    retire(std::exchange(output, nullptr));
     decoder.close();
 }
 

@@ -7,6 +7,7 @@
 #include <QAudioFormat>
 #include <QByteArray>
 #include <QObject>
+#include <QPointer>
 #include <QSoundEffect>
 
 class QAudioInput;
@@ -42,8 +43,9 @@ public slots:
 private:
     QAudioInput* input = nullptr;
     QAudioOutput* output = nullptr;
-    QIODevice* input_device = nullptr;
-    QIODevice* output_device = nullptr;
+    // Qt deletes these itself when the sound server connection fails.
+    QPointer<QIODevice> input_device;
+    QPointer<QIODevice> output_device;
     QAudioFormat format;
     SpeexEncoder encoder;
     SpeexDecoder decoder;
