@@ -3,6 +3,7 @@
 
 #include "testkit.h"
 
+#include <QScopeGuard>
 #include <cmath>
 #include <complex>
 
@@ -96,6 +97,8 @@ private slots:
         QByteArray played; // before the recorder: stopping it runs the event loop
         QAudioInput recorder(loudspeaker, format);
         QIODevice* heard = recorder.start();
+        // A recorder destroyed while running aborts inside the sound plugin, so stop it on every exit.
+        const auto stopRecorder = qScopeGuard([&] { recorder.stop(); });
         QVERIFY(heard);
         connect(heard, &QIODevice::readyRead, this, [&] { played += heard->readAll(); });
         // Three seconds, judged by the last: a freshly started sound server settles first.
