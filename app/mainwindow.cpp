@@ -160,11 +160,11 @@ void MainWindow::wireSignals()
     connect(&defaults, &DefaultsWindow::signal_testing_rx_next_freq, this,
             &MainWindow::send_testing_rx_next_freq);
     connect(&defaults, &DefaultsWindow::signal_CMD_DEFAULTS_SET, this,
-            QOverload<const CMD_DEFAULTS_SET_t&>::of(&MainWindow::send_CMD_DEFAULTS_SET));
+            QOverload<const ModemDefaults&>::of(&MainWindow::send_CMD_DEFAULTS_SET));
     connect(&defaults, &DefaultsWindow::signal_CMD_UART_CONV_CONFIG, this,
-            QOverload<const CMD_UART_CONV_CONFIG_t&>::of(&MainWindow::send_CMD_UART_CONV_CONFIG));
+            QOverload<const ConverterConfig&>::of(&MainWindow::send_CMD_UART_CONV_CONFIG));
     connect(&defaults, &DefaultsWindow::signal_CMD_SESSION_SECRET, this,
-            QOverload<const CMD_SESSION_SECRET_t&>::of(&MainWindow::send_CMD_SESSION_SECRET));
+            QOverload<const SessionSecret&>::of(&MainWindow::send_CMD_SESSION_SECRET));
     connect(&defaults, &DefaultsWindow::signal_reboot, this, &MainWindow::reboot_abonent);
 
     sm_initialize();

@@ -89,9 +89,9 @@ public slots:
     void send_CMD_REBOOT_DEVICE();
 
     // Records and service commands of the settings window.
-    void send_CMD_DEFAULTS_SET(const CMD_DEFAULTS_SET_t& frm);
-    void send_CMD_UART_CONV_CONFIG(const CMD_UART_CONV_CONFIG_t& frm);
-    void send_CMD_SESSION_SECRET(const CMD_SESSION_SECRET_t& frm);
+    void send_CMD_DEFAULTS_SET(const ModemDefaults& frm);
+    void send_CMD_UART_CONV_CONFIG(const ConverterConfig& frm);
+    void send_CMD_SESSION_SECRET(const SessionSecret& frm);
     void send_selected_defaults(int idx);
     void send_CMD_DEFAULTS_SET();
     void send_CMD_UART_CONV_CONFIG();
@@ -109,7 +109,7 @@ public slots:
     void initFrequencyList(QList<uint64_t> list);
     void send_CMD_SET_FREQUENCY(int index);
     void send_CMD_ANTENNA_SEL(int butt_id);
-    void send_CMD_ANTENNA_SEL(CMD_ANTENNA_SEL_t frm);
+    void send_CMD_ANTENNA_SEL(AntennaSelection frm);
     void send_CMD_SET_TX_MODE();
     void send_CMD_TX_POWER_MODE();
     void send_CMD_SET_HS_CHANNEL_MOD();
@@ -181,7 +181,7 @@ private:
     quint16 findPort = 0;
     qint32 findLimit = 0;
     qint32 findCount = 0;
-    REP_VERSION_t deviceVersion;
+    VersionInfo deviceVersion;
     QList<uint64_t> frequencies;
     bool extStatusSeen = false;
     SteppingMotor rotator;

@@ -22,7 +22,7 @@ QString abonentKey(const OpAbonent& abonent)
 
 QString abonentLine(const QString& key, const OpAbonent& abonent)
 {
-    const REP_CONT_STATUS_t status = records::decodeContStatus(abonent.status);
+    const ContStatus status = records::decodeContStatus(abonent.status);
     const QString mode = statusview::modeRoleText(statusview::modeFromByte(status.opmode));
     const QString sync = status.sync ? QStringLiteral("СИНХ") : QStringLiteral("----");
     const QString info = QStringLiteral("[%1, RSSI %2, %3, ПРМ %4/%5/%6, ПРД %7]")

@@ -15,7 +15,7 @@ constexpr int kMaxChannels = 4096;
 // A reported frequency this close to a channel is that channel.
 constexpr uint64_t kChannelToleranceHz = 10;
 
-QList<uint64_t> channelsOf(const REP_PARAMETERS_t& plan)
+QList<uint64_t> channelsOf(const ModemParameters& plan)
 {
     QList<uint64_t> channels;
     if (plan.step == 0)
@@ -42,7 +42,7 @@ void MainWindow::update_REP_PARAMETERS(quint16 seqnum, const QByteArray& rep)
 {
     advanceStage(2);
     showSeqnum(seqnum);
-    const REP_PARAMETERS_t plan = records::decodeParameters(rep);
+    const ModemParameters plan = records::decodeParameters(rep);
     ui->op_params_freqs_lbl->setText(QStringLiteral("%1-%2/%3")
                                          .arg(plan.lowest / 1000000)
                                          .arg(plan.highest / 1000000)
@@ -81,7 +81,7 @@ void MainWindow::update_REP_RX_FREQUENCY(quint16 seqnum, const QByteArray& rep)
 {
     advanceStage(4);
     showSeqnum(seqnum);
-    const REP_RX_FREQUENCY_t record = records::decodeFrequency(rep);
+    const FrequencyRecord record = records::decodeFrequency(rep);
     showChannel(record.frequency);
     ui->op_control_rx_freq_lbl->setText(QStringLiteral("ПРМ: %1").arg(megahertz(record.frequency)));
     defaults.testing_rx_frequency_handler(record);

@@ -55,7 +55,7 @@ void MainWindow::send_CMD_ANTENNA_SEL(int butt_id)
     sendToCurrent(CMD_ANTENNA_SEL, requests::singleByte(uint8_t(butt_id)));
 }
 
-void MainWindow::send_CMD_ANTENNA_SEL(CMD_ANTENNA_SEL_t frm)
+void MainWindow::send_CMD_ANTENNA_SEL(AntennaSelection frm)
 {
     sendToCurrent(CMD_ANTENNA_SEL, requests::singleByte(frm.antenna));
 }

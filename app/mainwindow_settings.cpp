@@ -12,19 +12,19 @@ constexpr uint32_t kSetupCode = 0xFF000000;
 
 } // namespace
 
-void MainWindow::send_CMD_DEFAULTS_SET(const CMD_DEFAULTS_SET_t& frm)
+void MainWindow::send_CMD_DEFAULTS_SET(const ModemDefaults& frm)
 {
     sendToCurrent(CMD_DEFAULTS_SET,
                   requests::record(records::encodeDefaults(frm), records::kDefaultsSize));
 }
 
-void MainWindow::send_CMD_UART_CONV_CONFIG(const CMD_UART_CONV_CONFIG_t& frm)
+void MainWindow::send_CMD_UART_CONV_CONFIG(const ConverterConfig& frm)
 {
     sendToCurrent(CMD_UART_CONV_CONFIG, requests::record(records::encodeConverters(frm),
                                                          records::kConverterConfigSize));
 }
 
-void MainWindow::send_CMD_SESSION_SECRET(const CMD_SESSION_SECRET_t& frm)
+void MainWindow::send_CMD_SESSION_SECRET(const SessionSecret& frm)
 {
     sendToCurrent(CMD_SESSION_SECRET, requests::record(records::encodeSessionSecret(frm),
                                                        records::kSecretRecordSize));

@@ -41,7 +41,7 @@ void MainWindow::update_REP_VERSION(quint16 seqnum, const QByteArray& rep)
 
 void MainWindow::update_REP_CONT_STATUS(quint16 seqnum, const QByteArray& rep)
 {
-    const REP_CONT_STATUS_t status = records::decodeContStatus(rep);
+    const ContStatus status = records::decodeContStatus(rep);
     const statusview::Mode mode = statusview::modeFromByte(status.opmode);
     // Once the modem sends extended status, that report alone fills the display.
     if (extStatusSeen)
@@ -62,7 +62,7 @@ void MainWindow::update_REP_CONT_STATUS(quint16 seqnum, const QByteArray& rep)
 
 void MainWindow::update_REP_EXTENDED_STATUS(quint16 seqnum, const QByteArray& rep)
 {
-    const REP_EXTENDED_STATUS_t status = records::decodeExtendedStatus(rep);
+    const ExtendedStatus status = records::decodeExtendedStatus(rep);
     const statusview::Mode mode = statusview::modeFromExtended(status);
     extStatusSeen = true;
     showSeqnum(seqnum);
@@ -80,15 +80,15 @@ void MainWindow::update_REP_EXTENDED_STATUS(quint16 seqnum, const QByteArray& re
 
     ui->op_cont_stat_opmode_le->setText(statusview::modeText(mode));
     ui->op_cont_stat_opmode_le->setStyleSheet(statusview::styleSheet(
-        status.flags & REP_EXTENDED_STATUS_t::ModeWhite ? Indicator::White : Indicator::Yellow));
+        status.flags & ExtendedStatus::ModeWhite ? Indicator::White : Indicator::Yellow));
     showModePicture(mode);
 
     showIndicator(ui->op_ext_stat_rssi_l, statusview::rssiText(status.rssi / 4 / 25),
-                  status.flags & REP_EXTENDED_STATUS_t::Synchronised ? Indicator::Green
+                  status.flags & ExtendedStatus::Synchronised ? Indicator::Green
                                                                      : Indicator::Red);
 
     ui->op_ext_stat_antenna_l->setEnabled(true);
-    if (status.flags & REP_EXTENDED_STATUS_t::AntennaFault) {
+    if (status.flags & ExtendedStatus::AntennaFault) {
         ui->op_ext_stat_antenna_l->setText(QStringLiteral("Ошибка  "));
         ui->op_ext_stat_antenna_l->setStyleSheet(statusview::styleSheet(Indicator::Red));
     } else {
@@ -96,7 +96,7 @@ void MainWindow::update_REP_EXTENDED_STATUS(quint16 seqnum, const QByteArray& re
         ui->op_ext_stat_antenna_l->setStyleSheet(statusview::styleSheet(Indicator::Green));
     }
 
-    if (status.flags & REP_EXTENDED_STATUS_t::TxPowerOff)
+    if (status.flags & ExtendedStatus::TxPowerOff)
         showIndicator(ui->op_ext_tx_power_mode_l, QStringLiteral("   ВЫКЛ   "), Indicator::Yellow);
     else
         showIndicator(ui->op_ext_tx_power_mode_l, QStringLiteral("  %1 %  ").arg(status.tx_power),
@@ -115,19 +115,19 @@ void MainWindow::update_REP_EXTENDED_STATUS(quint16 seqnum, const QByteArray& re
 
 void MainWindow::update_REP_ID_STATISTIC(quint16 seqnum, const QByteArray& rep)
 {
-    const REP_ID_STATISTIC_t statistic = records::decodeIdStatistic(rep);
+    const IdStatistic statistic = records::decodeIdStatistic(rep);
     showSeqnum(seqnum);
     ui->op_id_stat_range_l->setEnabled(true);
 
     const int count = statistic.entries.size();
     if (count >= 2) {
         // With two stations in the network this is the other one's range.
-        const ID_STATISTIC_entry_t& other = statistic.entries.at(statistic.own_index == 1 ? 0 : 1);
+        const IdStatisticEntry& other = statistic.entries.at(statistic.own_index == 1 ? 0 : 1);
         showIndicator(ui->op_id_stat_range_l, QStringLiteral("  %1 ").arg(other.range, 6),
                       Indicator::Green);
     }
     for (int i = 0; i < count; ++i) {
-        const ID_STATISTIC_entry_t& entry = statistic.entries.at(i);
+        const IdStatisticEntry& entry = statistic.entries.at(i);
         qDebug() << (i == statistic.own_index ? " *" : "  ") << "[" << (entry.identifier & 0x0F)
                  << "]: rssi " << entry.rssi << ", rng " << entry.range << ", rx "
                  << entry.rx_first << "/" << entry.rx_second << " - " << entry.further;
@@ -139,7 +139,7 @@ void MainWindow::update_REP_DEFAULTS_SET(quint16 seqnum, const QByteArray& rep)
     advanceStage(6);
     showSeqnum(seqnum);
     defaults.setEnabled(true);
-    const REP_DEFAULTS_SET_t record = records::decodeDefaults(rep);
+    const ModemDefaults record = records::decodeDefaults(rep);
     defaults.update_fields(&record);
     chatPanel.set_abonent(record);
     // The stepper controller hangs on the modem's UART converter, reached on UDP port 30000.
@@ -158,7 +158,7 @@ void MainWindow::update_REP_SESSION_SECRET(quint16 seqnum, const QByteArray& rep
     advanceStage(10);
     showSeqnum(seqnum);
     defaults.setEnabled(true);
-    const REP_SESSION_SECRET_t record = records::decodeSessionSecret(rep);
+    const SessionSecret record = records::decodeSessionSecret(rep);
     defaults.update_session_secret(&record);
 }
 

@@ -40,7 +40,7 @@ Mode modeFromByte(uint8_t opmode)
     return mode;
 }
 
-Mode modeFromExtended(const REP_EXTENDED_STATUS_t& status)
+Mode modeFromExtended(const ExtendedStatus& status)
 {
     Mode mode;
     mode.number = status.mode;

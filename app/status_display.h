@@ -24,7 +24,7 @@ struct Mode {
 
 // From the mode byte of a continuous status: codes 28..31 are invalid but still give a number.
 Mode modeFromByte(uint8_t opmode);
-Mode modeFromExtended(const REP_EXTENDED_STATUS_t& status);
+Mode modeFromExtended(const ExtendedStatus& status);
 
 // "4, Земля" or "--, -----": number and role only, as the abonent list shows it.
 QString modeRoleText(const Mode& mode);

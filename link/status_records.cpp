@@ -14,9 +14,9 @@ constexpr int kIdEntryFurther = 16;
 
 } // namespace
 
-REP_VERSION_t decodeVersion(const QByteArray& rep)
+VersionInfo decodeVersion(const QByteArray& rep)
 {
-    REP_VERSION_t v;
+    VersionInfo v;
     v.major = bytes::u16(rep, 0);
     v.minor = bytes::u8(rep, 2);
     v.revision = bytes::u8(rep, 3);
@@ -26,7 +26,7 @@ REP_VERSION_t decodeVersion(const QByteArray& rep)
     return v;
 }
 
-QByteArray encodeVersion(const REP_VERSION_t& v)
+QByteArray encodeVersion(const VersionInfo& v)
 {
     bytes::Record r(kVersionSize);
     bytes::put16(r.at(0), v.major);
@@ -38,9 +38,9 @@ QByteArray encodeVersion(const REP_VERSION_t& v)
     return r.bytes;
 }
 
-REP_CONT_STATUS_t decodeContStatus(const QByteArray& rep)
+ContStatus decodeContStatus(const QByteArray& rep)
 {
-    REP_CONT_STATUS_t s;
+    ContStatus s;
     s.opmode = bytes::u8(rep, 0);
     s.sync = bytes::u8(rep, 1);
     s.rssi = bytes::u8(rep, 2);
@@ -55,7 +55,7 @@ REP_CONT_STATUS_t decodeContStatus(const QByteArray& rep)
     return s;
 }
 
-QByteArray encodeContStatus(const REP_CONT_STATUS_t& s)
+QByteArray encodeContStatus(const ContStatus& s)
 {
     bytes::Record r(kContStatusSize);
     bytes::put8(r.at(0), s.opmode);
@@ -72,9 +72,9 @@ QByteArray encodeContStatus(const REP_CONT_STATUS_t& s)
     return r.bytes;
 }
 
-REP_EXTENDED_STATUS_t decodeExtendedStatus(const QByteArray& rep)
+ExtendedStatus decodeExtendedStatus(const QByteArray& rep)
 {
-    REP_EXTENDED_STATUS_t s;
+    ExtendedStatus s;
     s.mode = bytes::u8(rep, 0);
     s.role = bytes::u8(rep, 1);
     s.spreading = bytes::u8(rep, 2);
@@ -95,7 +95,7 @@ REP_EXTENDED_STATUS_t decodeExtendedStatus(const QByteArray& rep)
     return s;
 }
 
-QByteArray encodeExtendedStatus(const REP_EXTENDED_STATUS_t& s)
+QByteArray encodeExtendedStatus(const ExtendedStatus& s)
 {
     bytes::Record r(kExtendedStatusSize);
     bytes::put8(r.at(0), s.mode);
@@ -118,15 +118,15 @@ QByteArray encodeExtendedStatus(const REP_EXTENDED_STATUS_t& s)
     return r.bytes;
 }
 
-REP_ID_STATISTIC_t decodeIdStatistic(const QByteArray& rep)
+IdStatistic decodeIdStatistic(const QByteArray& rep)
 {
-    REP_ID_STATISTIC_t s;
+    IdStatistic s;
     const int count = bytes::u8(rep, 0); // a u8, so at most 255 entries whatever the report holds
     s.own_index = bytes::u8(rep, 1);
     s.entries.reserve(count);
     for (int i = 0; i < count; ++i) {
         const int at = kIdStatisticHeadSize + kIdStatisticEntrySize * i;
-        ID_STATISTIC_entry_t e;
+        IdStatisticEntry e;
         e.identifier = bytes::u8(rep, at);
         e.rssi = bytes::u16(rep, at + kIdEntryRssi);
         e.range = bytes::u32(rep, at + kIdEntryRange);
@@ -138,14 +138,14 @@ REP_ID_STATISTIC_t decodeIdStatistic(const QByteArray& rep)
     return s;
 }
 
-QByteArray encodeIdStatistic(const REP_ID_STATISTIC_t& s)
+QByteArray encodeIdStatistic(const IdStatistic& s)
 {
     const int count = qMin(s.entries.size(), 255);
     bytes::Record r(kIdStatisticHeadSize + kIdStatisticEntrySize * count);
     bytes::put8(r.at(0), static_cast<uint8_t>(count));
     bytes::put8(r.at(1), s.own_index);
     for (int i = 0; i < count; ++i) {
-        const ID_STATISTIC_entry_t& e = s.entries.at(i);
+        const IdStatisticEntry& e = s.entries.at(i);
         uint8_t* p = r.at(kIdStatisticHeadSize + kIdStatisticEntrySize * i);
         bytes::put8(p, e.identifier);
         bytes::put16(p + kIdEntryRssi, e.rssi);
@@ -157,16 +157,16 @@ QByteArray encodeIdStatistic(const REP_ID_STATISTIC_t& s)
     return r.bytes;
 }
 
-REP_PARAMETERS_t decodeParameters(const QByteArray& rep)
+ModemParameters decodeParameters(const QByteArray& rep)
 {
-    REP_PARAMETERS_t p;
+    ModemParameters p;
     p.lowest = bytes::u64(rep, 0);
     p.highest = bytes::u64(rep, 8);
     p.step = bytes::u32(rep, 16);
     return p;
 }
 
-QByteArray encodeParameters(const REP_PARAMETERS_t& p)
+QByteArray encodeParameters(const ModemParameters& p)
 {
     bytes::Record r(kParametersSize);
     bytes::put64(r.at(0), p.lowest);
@@ -175,9 +175,9 @@ QByteArray encodeParameters(const REP_PARAMETERS_t& p)
     return r.bytes;
 }
 
-REP_RX_FREQUENCY_t decodeFrequency(const QByteArray& rep)
+FrequencyRecord decodeFrequency(const QByteArray& rep)
 {
-    REP_RX_FREQUENCY_t f;
+    FrequencyRecord f;
     f.frequency = bytes::u64(rep, 0);
     return f;
 }

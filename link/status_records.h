@@ -7,7 +7,7 @@
 #include <QVector>
 #include <cstdint>
 
-struct REP_VERSION_t {
+struct VersionInfo {
     uint16_t major = 0;
     uint8_t minor = 0;
     uint8_t revision = 0;
@@ -16,7 +16,7 @@ struct REP_VERSION_t {
     uint8_t function = 0;
 };
 
-struct REP_CONT_STATUS_t {
+struct ContStatus {
     uint8_t opmode = 0;
     uint8_t sync = 0;
     uint8_t rssi = 0; // magnitude in dB; the level is minus this value
@@ -30,7 +30,7 @@ struct REP_CONT_STATUS_t {
     int32_t tx_bits = 0;
 };
 
-struct REP_EXTENDED_STATUS_t {
+struct ExtendedStatus {
     enum Flag : uint8_t { Synchronised = 0x01, AntennaFault = 0x02, TxPowerOff = 0x04, ModeWhite = 0x08 };
     uint8_t mode = 0;
     uint8_t role = 0;
@@ -50,9 +50,9 @@ struct REP_EXTENDED_STATUS_t {
     int32_t tx_bits = 0;
     int32_t tx_dropped_bits = 0;
 };
-Q_DECLARE_METATYPE(REP_EXTENDED_STATUS_t)
+Q_DECLARE_METATYPE(ExtendedStatus)
 
-struct ID_STATISTIC_entry_t {
+struct IdStatisticEntry {
     uint8_t identifier = 0;
     uint16_t rssi = 0;
     uint32_t range = 0;
@@ -61,28 +61,27 @@ struct ID_STATISTIC_entry_t {
     uint32_t further = 0;
 };
 
-struct REP_ID_STATISTIC_t {
+struct IdStatistic {
     uint8_t own_index = 0;
-    QVector<ID_STATISTIC_entry_t> entries; // N entries; entries beyond the report read as zero
+    QVector<IdStatisticEntry> entries; // N entries; entries beyond the report read as zero
 };
 
-struct REP_PARAMETERS_t {
+struct ModemParameters {
     uint64_t lowest = 0;
     uint64_t highest = 0;
     uint32_t step = 0;
 };
 
 // Transmit and receive frequency reports and requests share this 8-byte record.
-struct REP_RX_FREQUENCY_t {
+struct FrequencyRecord {
     uint64_t frequency = 0;
 };
-Q_DECLARE_METATYPE(REP_RX_FREQUENCY_t)
-using REP_TX_FREQUENCY_t = REP_RX_FREQUENCY_t;
+Q_DECLARE_METATYPE(FrequencyRecord)
 
-struct CMD_ANTENNA_SEL_t {
+struct AntennaSelection {
     uint8_t antenna = 0; // 0 sector, 1 omnidirectional
 };
-Q_DECLARE_METATYPE(CMD_ANTENNA_SEL_t)
+Q_DECLARE_METATYPE(AntennaSelection)
 
 namespace records {
 
@@ -94,22 +93,22 @@ constexpr int kIdStatisticEntrySize = 20;
 constexpr int kParametersSize = 1024;
 constexpr int kFrequencySize = 8;
 
-REP_VERSION_t decodeVersion(const QByteArray& rep);
-QByteArray encodeVersion(const REP_VERSION_t& v);
+VersionInfo decodeVersion(const QByteArray& rep);
+QByteArray encodeVersion(const VersionInfo& v);
 
-REP_CONT_STATUS_t decodeContStatus(const QByteArray& rep);
-QByteArray encodeContStatus(const REP_CONT_STATUS_t& s);
+ContStatus decodeContStatus(const QByteArray& rep);
+QByteArray encodeContStatus(const ContStatus& s);
 
-REP_EXTENDED_STATUS_t decodeExtendedStatus(const QByteArray& rep);
-QByteArray encodeExtendedStatus(const REP_EXTENDED_STATUS_t& s);
+ExtendedStatus decodeExtendedStatus(const QByteArray& rep);
+QByteArray encodeExtendedStatus(const ExtendedStatus& s);
 
-REP_ID_STATISTIC_t decodeIdStatistic(const QByteArray& rep);
-QByteArray encodeIdStatistic(const REP_ID_STATISTIC_t& s);
+IdStatistic decodeIdStatistic(const QByteArray& rep);
+QByteArray encodeIdStatistic(const IdStatistic& s);
 
-REP_PARAMETERS_t decodeParameters(const QByteArray& rep);
-QByteArray encodeParameters(const REP_PARAMETERS_t& p);
+ModemParameters decodeParameters(const QByteArray& rep);
+QByteArray encodeParameters(const ModemParameters& p);
 
-REP_RX_FREQUENCY_t decodeFrequency(const QByteArray& rep);
+FrequencyRecord decodeFrequency(const QByteArray& rep);
 QByteArray encodeFrequency(uint64_t hz);
 
 } // namespace records

@@ -136,7 +136,7 @@ std::array<DefaultsWindow::ConverterRow, 4> DefaultsWindow::converterRows() cons
     }};
 }
 
-void DefaultsWindow::update_fields(const REP_DEFAULTS_SET_t* frm)
+void DefaultsWindow::update_fields(const ModemDefaults* frm)
 {
     if (!frm)
         return;
@@ -233,7 +233,7 @@ void DefaultsWindow::read_fields(OP_PAYLOAD_t& frm)
     const int ls = ui->op_defaults_ls_chan_cmb->currentIndex();
     const int hs = ui->op_defaults_hs_chan_cmb->currentIndex();
 
-    CMD_DEFAULTS_SET_t d;
+    ModemDefaults d;
     d.opmode = records::encodeOpmode(mode, unit, ls, hs);
     const ChannelFrequencies frequencies = selectedFrequencies();
     d.rx_frequency = frequencies.rx;
@@ -275,7 +275,7 @@ void DefaultsWindow::read_fields(OP_PAYLOAD_t& frm)
     writeRecord(frm, records::encodeDefaults(d));
 }
 
-void DefaultsWindow::update_session_secret(const REP_SESSION_SECRET_t* frm)
+void DefaultsWindow::update_session_secret(const SessionSecret* frm)
 {
     if (!frm)
         return;
@@ -285,13 +285,13 @@ void DefaultsWindow::update_session_secret(const REP_SESSION_SECRET_t* frm)
 
 void DefaultsWindow::read_session_secret(OP_PAYLOAD_t& frm)
 {
-    CMD_SESSION_SECRET_t s;
+    SessionSecret s;
     s.secret = QByteArray::fromBase64(ui->op_session_secret_le->text().toUtf8());
     s.save = ui->op_session_secret_save_chb->isChecked();
     writeRecord(frm, records::encodeSessionSecret(s));
 }
 
-void DefaultsWindow::update_conv(REP_UART_CONV_CONFIG_t frm)
+void DefaultsWindow::update_conv(ConverterConfig frm)
 {
     const auto rows = converterRows();
     for (size_t n = 0; n < rows.size(); ++n) {
@@ -308,7 +308,7 @@ void DefaultsWindow::update_conv(REP_UART_CONV_CONFIG_t frm)
 
 void DefaultsWindow::read_conv(OP_PAYLOAD_t& frm)
 {
-    CMD_UART_CONV_CONFIG_t c;
+    ConverterConfig c;
     const auto rows = converterRows();
     for (size_t n = 0; n < rows.size(); ++n) {
         ConverterEntry& e = c.converters[n];

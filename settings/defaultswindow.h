@@ -39,23 +39,23 @@ public:
 signals:
     void signal_selected_settings(int idx);
     void signal_testing_rx_next_freq(quint64 freq);
-    void signal_CMD_DEFAULTS_SET(const CMD_DEFAULTS_SET_t& frm);
-    void signal_CMD_UART_CONV_CONFIG(const CMD_UART_CONV_CONFIG_t& frm);
-    void signal_CMD_SESSION_SECRET(const CMD_SESSION_SECRET_t& frm);
+    void signal_CMD_DEFAULTS_SET(const ModemDefaults& frm);
+    void signal_CMD_UART_CONV_CONFIG(const ConverterConfig& frm);
+    void signal_CMD_SESSION_SECRET(const SessionSecret& frm);
     void signal_reboot();
 
 public slots:
-    void update_fields(const REP_DEFAULTS_SET_t* frm);
+    void update_fields(const ModemDefaults* frm);
     void update_frequency_list(QList<uint64_t> list);
     void read_fields(OP_PAYLOAD_t& frm);
 
-    void update_session_secret(const REP_SESSION_SECRET_t* frm);
+    void update_session_secret(const SessionSecret* frm);
     void read_session_secret(OP_PAYLOAD_t& frm);
-    void update_conv(REP_UART_CONV_CONFIG_t frm);
+    void update_conv(ConverterConfig frm);
     void read_conv(OP_PAYLOAD_t& frm);
 
-    void testing_statistic_handler(REP_EXTENDED_STATUS_t rep);
-    void testing_rx_frequency_handler(REP_RX_FREQUENCY_t rep);
+    void testing_statistic_handler(ExtendedStatus rep);
+    void testing_rx_frequency_handler(FrequencyRecord rep);
 
     void update_roles_cmb(int mode);
     void update_opmode_label();

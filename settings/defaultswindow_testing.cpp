@@ -67,12 +67,12 @@ void DefaultsWindow::testing_statistic_enable()
     }
 }
 
-void DefaultsWindow::testing_statistic_handler(REP_EXTENDED_STATUS_t rep)
+void DefaultsWindow::testing_statistic_handler(ExtendedStatus rep)
 {
     if (testing_mode == testing_off)
         return;
 
-    const bool sync = rep.flags & REP_EXTENDED_STATUS_t::Synchronised;
+    const bool sync = rep.flags & ExtendedStatus::Synchronised;
     testing_count(sync, rep.received, rep.lost);
     if (ui->testing_log_chb->isChecked())
         testing_log(ui->testing_pte, QStringLiteral("[%1/%2/%3]: %4, total %5, pkt %6, miss %7")
@@ -125,7 +125,7 @@ void DefaultsWindow::testing_statistic_handler(REP_EXTENDED_STATUS_t rep)
     testing_restore();
 }
 
-void DefaultsWindow::testing_rx_frequency_handler(REP_RX_FREQUENCY_t rep)
+void DefaultsWindow::testing_rx_frequency_handler(FrequencyRecord rep)
 {
     testing_cur_freq = rep.frequency;
 }

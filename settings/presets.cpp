@@ -48,10 +48,10 @@ QList<uint64_t> builtInChannels()
     return channels;
 }
 
-CMD_DEFAULTS_SET_t defaults(Core core, uint8_t mode, uint8_t ls, uint8_t hs, uint64_t frequency,
+ModemDefaults defaults(Core core, uint8_t mode, uint8_t ls, uint8_t hs, uint64_t frequency,
                             const Pipelines& pipelines)
 {
-    CMD_DEFAULTS_SET_t d;
+    ModemDefaults d;
     d.opmode = records::encodeOpmode(mode, isBoard(core) ? 1 : 0, ls, hs);
     d.rx_frequency = frequency;
     d.tx_frequency = frequency;
@@ -80,9 +80,9 @@ CMD_DEFAULTS_SET_t defaults(Core core, uint8_t mode, uint8_t ls, uint8_t hs, uin
     return d;
 }
 
-CMD_UART_CONV_CONFIG_t converters(Core core)
+ConverterConfig converters(Core core)
 {
-    CMD_UART_CONV_CONFIG_t c;
+    ConverterConfig c;
     for (int i = 0; i < 4; ++i) {
         ConverterEntry& e = c.converters[i];
         e.enabled = false;
@@ -107,12 +107,12 @@ CMD_UART_CONV_CONFIG_t converters(Core core)
     return c;
 }
 
-CMD_SESSION_SECRET_t defaultSessionSecret()
+SessionSecret defaultSessionSecret()
 {
     // Two halves joined here so the secret never stands whole in the binary.
     static const char head[] = "Zr4nK7pQ";
     static const char tail[] = "m2Xw9LbT";
-    CMD_SESSION_SECRET_t s;
+    SessionSecret s;
     s.save = true;
     s.secret = QByteArray(head) + QByteArray(tail) + '\0';
     return s;

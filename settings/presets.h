@@ -27,12 +27,12 @@ Pipelines q55();
 QList<uint64_t> builtInChannels();
 
 // The pipeline texts are used by MainAbonent only.
-CMD_DEFAULTS_SET_t defaults(Core core, uint8_t mode, uint8_t ls, uint8_t hs, uint64_t frequency,
+ModemDefaults defaults(Core core, uint8_t mode, uint8_t ls, uint8_t hs, uint64_t frequency,
                             const Pipelines& pipelines = {});
 
-CMD_UART_CONV_CONFIG_t converters(Core core);
+ConverterConfig converters(Core core);
 
 // 16 letters and digits and a NUL, kept in permanent memory.
-CMD_SESSION_SECRET_t defaultSessionSecret();
+SessionSecret defaultSessionSecret();
 
 } // namespace presets

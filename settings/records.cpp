@@ -69,7 +69,7 @@ QByteArray textAt(const QByteArray& rep, int off)
 
 } // namespace
 
-QByteArray encodeDefaults(const CMD_DEFAULTS_SET_t& d)
+QByteArray encodeDefaults(const ModemDefaults& d)
 {
     bytes::Record r(kDefaultsSize);
     bytes::put8(r.at(kOpmode), d.opmode);
@@ -91,9 +91,9 @@ QByteArray encodeDefaults(const CMD_DEFAULTS_SET_t& d)
     return r.bytes;
 }
 
-CMD_DEFAULTS_SET_t decodeDefaults(const QByteArray& rep)
+ModemDefaults decodeDefaults(const QByteArray& rep)
 {
-    CMD_DEFAULTS_SET_t d;
+    ModemDefaults d;
     d.opmode = bytes::u8(rep, kOpmode);
     d.rx_frequency = bytes::u64(rep, kRxFrequency);
     d.tx_frequency = bytes::u64(rep, kTxFrequency);
@@ -117,7 +117,7 @@ CMD_DEFAULTS_SET_t decodeDefaults(const QByteArray& rep)
     return d;
 }
 
-QByteArray encodeConverters(const CMD_UART_CONV_CONFIG_t& c)
+QByteArray encodeConverters(const ConverterConfig& c)
 {
     bytes::Record r(kConverterConfigSize);
     for (int i = 0; i < kConverterCount; ++i) {
@@ -131,9 +131,9 @@ QByteArray encodeConverters(const CMD_UART_CONV_CONFIG_t& c)
     return r.bytes;
 }
 
-CMD_UART_CONV_CONFIG_t decodeConverters(const QByteArray& rep)
+ConverterConfig decodeConverters(const QByteArray& rep)
 {
-    CMD_UART_CONV_CONFIG_t c;
+    ConverterConfig c;
     for (int i = 0; i < kConverterCount; ++i) {
         const int at = kConverterEntrySize * i;
         const uint32_t word = bytes::u32(rep, at);
@@ -147,7 +147,7 @@ CMD_UART_CONV_CONFIG_t decodeConverters(const QByteArray& rep)
     return c;
 }
 
-QByteArray encodeSessionSecret(const CMD_SESSION_SECRET_t& s)
+QByteArray encodeSessionSecret(const SessionSecret& s)
 {
     const int length = qMin(s.secret.size(), kSecretCapacity);
     bytes::Record r(2 + length);
@@ -156,9 +156,9 @@ QByteArray encodeSessionSecret(const CMD_SESSION_SECRET_t& s)
     return r.bytes;
 }
 
-CMD_SESSION_SECRET_t decodeSessionSecret(const QByteArray& rep)
+SessionSecret decodeSessionSecret(const QByteArray& rep)
 {
-    CMD_SESSION_SECRET_t s;
+    SessionSecret s;
     const uint16_t word = bytes::u16(rep, 0);
     // mid() stops at the end of the report, so an overstated length reads only the bytes present.
     s.secret = rep.mid(2, word & kSecretLengthMask);

@@ -12,7 +12,7 @@ struct SocketEntry {
     uint32_t dest_addr = 0; // host-order number; 192.168.11.205 is 0xC0A80BCD
 };
 
-struct CMD_DEFAULTS_SET_t {
+struct ModemDefaults {
     uint8_t opmode = 0;
     uint64_t rx_frequency = 0;
     uint64_t tx_frequency = 0;
@@ -30,8 +30,7 @@ struct CMD_DEFAULTS_SET_t {
     QByteArray gst_string_fm2; // up to 512 bytes, no NUL
     QByteArray gst_string_fm4;
 };
-using REP_DEFAULTS_SET_t = CMD_DEFAULTS_SET_t;
-Q_DECLARE_METATYPE(CMD_DEFAULTS_SET_t)
+Q_DECLARE_METATYPE(ModemDefaults)
 
 struct ConverterEntry {
     bool enabled = false;
@@ -41,18 +40,16 @@ struct ConverterEntry {
     uint32_t dest_addr = 0; // host-order number
 };
 
-struct CMD_UART_CONV_CONFIG_t {
+struct ConverterConfig {
     ConverterEntry converters[4];
 };
-using REP_UART_CONV_CONFIG_t = CMD_UART_CONV_CONFIG_t;
-Q_DECLARE_METATYPE(CMD_UART_CONV_CONFIG_t)
+Q_DECLARE_METATYPE(ConverterConfig)
 
-struct CMD_SESSION_SECRET_t {
+struct SessionSecret {
     bool save = false;
     QByteArray secret; // at most kSecretCapacity bytes go on the wire
 };
-using REP_SESSION_SECRET_t = CMD_SESSION_SECRET_t;
-Q_DECLARE_METATYPE(CMD_SESSION_SECRET_t)
+Q_DECLARE_METATYPE(SessionSecret)
 
 // The opmode byte split into its selections.
 struct OpMode {
@@ -72,16 +69,16 @@ constexpr int kConverterConfigSize = 128;
 constexpr int kSecretRecordSize = 1024;
 constexpr int kSecretCapacity = 1022;
 
-QByteArray encodeDefaults(const CMD_DEFAULTS_SET_t& d);      // 1156 bytes
-CMD_DEFAULTS_SET_t decodeDefaults(const QByteArray& rep);
+QByteArray encodeDefaults(const ModemDefaults& d);      // 1156 bytes
+ModemDefaults decodeDefaults(const QByteArray& rep);
 
-QByteArray encodeConverters(const CMD_UART_CONV_CONFIG_t& c); // 128 bytes
-CMD_UART_CONV_CONFIG_t decodeConverters(const QByteArray& rep);
+QByteArray encodeConverters(const ConverterConfig& c); // 128 bytes
+ConverterConfig decodeConverters(const QByteArray& rep);
 
 // Word (length | save << 15) and the secret bytes: secret_length + 2 bytes.
-QByteArray encodeSessionSecret(const CMD_SESSION_SECRET_t& s);
+QByteArray encodeSessionSecret(const SessionSecret& s);
 // Reads at most the bytes the report holds, whatever its length word says.
-CMD_SESSION_SECRET_t decodeSessionSecret(const QByteArray& rep);
+SessionSecret decodeSessionSecret(const QByteArray& rep);
 
 OpMode decodeOpmode(uint8_t opmode);
 // Code from mode and unit (unit mod 2 below mode 8, mod 3 from mode 8), ls and hs bits; 8 bits.

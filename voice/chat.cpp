@@ -50,7 +50,7 @@ chat::~chat()
     delete ui;
 }
 
-void chat::set_abonent(const REP_DEFAULTS_SET_t& record)
+void chat::set_abonent(const ModemDefaults& record)
 {
     defaults = record;
     self_port = defaults.sockets[0].self_port;

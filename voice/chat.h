@@ -22,7 +22,7 @@ public:
 
 public slots:
     // Called with every defaults record that the attached modem reports.
-    void set_abonent(const REP_DEFAULTS_SET_t& record);
+    void set_abonent(const ModemDefaults& record);
     void voice_action_button_clicked();
     void voice_start_chb_state_changed();
     void voice_update_ui(const QString& action_text, const QString& state, const QColor& state_color);
@@ -43,6 +43,6 @@ private:
     Ui::chat* ui;
     PhoneControl phone;
     QList<QWidget*> signal_bars;
-    REP_DEFAULTS_SET_t defaults;
+    ModemDefaults defaults;
     quint16 self_port = 0;
 };

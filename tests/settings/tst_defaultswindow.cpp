@@ -13,9 +13,9 @@ using Frequencies = QList<uint64_t>;
 constexpr uint64_t kMHz = 1000000;
 
 // A relay-mode record with every field away from the form's start values.
-static CMD_DEFAULTS_SET_t relayRecord()
+static ModemDefaults relayRecord()
 {
-    CMD_DEFAULTS_SET_t d;
+    ModemDefaults d;
     d.opmode = 149; // mode 9, role 2, ls 0, hs 1
     d.rx_frequency = d.tx_frequency = 1455 * kMHz;
     d.ip_addr = 0x0A010203;
@@ -47,7 +47,7 @@ private:
     QtMessageHandler previous;
 };
 
-template <class Change> static CMD_DEFAULTS_SET_t changed(CMD_DEFAULTS_SET_t d, Change change)
+template <class Change> static ModemDefaults changed(ModemDefaults d, Change change)
 {
     change(d);
     return d;
@@ -60,7 +60,7 @@ class TestDefaultsWindow : public QObject {
     std::unique_ptr<DefaultsWindow> window;
 
     template <class T = QComboBox> T* child(const char* name) const { return window->findChild<T*>(name); }
-    void show(const CMD_DEFAULTS_SET_t& record) const { window->update_fields(&record); }
+    void show(const ModemDefaults& record) const { window->update_fields(&record); }
     // Whatever the payload held before, the form writes every byte of the record.
     template <class Read> QByteArray read(Read readRecord, int size) const
     {
@@ -77,13 +77,13 @@ private slots:
 
     void reportShownThenReadBackGivesSameRecord_data()
     {
-        QTest::addColumn<CMD_DEFAULTS_SET_t>("shown");
-        QTest::addColumn<CMD_DEFAULTS_SET_t>("read"); // what the form can hold of it
-        const CMD_DEFAULTS_SET_t ground = presets::defaults(presets::Core::MainGround, 4, 1, 0, 1433 * kMHz);
-        const auto row = [](const char* name, const CMD_DEFAULTS_SET_t& shown, const CMD_DEFAULTS_SET_t& read) {
+        QTest::addColumn<ModemDefaults>("shown");
+        QTest::addColumn<ModemDefaults>("read"); // what the form can hold of it
+        const ModemDefaults ground = presets::defaults(presets::Core::MainGround, 4, 1, 0, 1433 * kMHz);
+        const auto row = [](const char* name, const ModemDefaults& shown, const ModemDefaults& read) {
             QTest::newRow(name) << shown << read;
         };
-        const auto same = [&row](const char* name, const CMD_DEFAULTS_SET_t& d) { row(name, d, d); };
+        const auto same = [&row](const char* name, const ModemDefaults& d) { row(name, d, d); };
         same("ground preset", ground);
         same("board preset with pipelines",
              presets::defaults(presets::Core::MainAbonent, 6, 2, 0, 1400 * kMHz, presets::q55()));
@@ -98,8 +98,8 @@ private slots:
     }
     void reportShownThenReadBackGivesSameRecord()
     {
-        QFETCH(CMD_DEFAULTS_SET_t, shown);
-        QFETCH(CMD_DEFAULTS_SET_t, read);
+        QFETCH(ModemDefaults, shown);
+        QFETCH(ModemDefaults, read);
         window->update_frequency_list({});
         show(shown);
         QCOMPARE(readFields().toHex(), records::encodeDefaults(read).toHex());
@@ -196,7 +196,7 @@ private slots:
             window->update_frequency_list(list);
         if (!reported.isEmpty())
             show(changed(relayRecord(), [&](auto& d) { d.rx_frequency = reported[0]; d.tx_frequency = reported[1]; }));
-        const CMD_DEFAULTS_SET_t d = records::decodeDefaults(readFields());
+        const ModemDefaults d = records::decodeDefaults(readFields());
         QCOMPARE((Frequencies{d.rx_frequency, d.tx_frequency}), sent);
     }
 
@@ -204,7 +204,7 @@ private slots:
     {
         QSignalSpy sent(window.get(), &DefaultsWindow::signal_CMD_DEFAULTS_SET);
         child<QPushButton>("op_preset_p2p_a_ground_pbt")->click();
-        const auto d = sent.value(0).value(0).value<CMD_DEFAULTS_SET_t>();
+        const auto d = sent.value(0).value(0).value<ModemDefaults>();
         QCOMPARE((Frequencies{d.rx_frequency, d.tx_frequency}), (Frequencies{1400 * kMHz, 1400 * kMHz}));
     }
 
@@ -222,7 +222,7 @@ private slots:
         QFETCH(bool, enabled);
         QFETCH(uint, baudrate);
         QFETCH(QString, shown);
-        REP_UART_CONV_CONFIG_t report = presets::converters(presets::Core::KtGround);
+        ConverterConfig report = presets::converters(presets::Core::KtGround);
         report.converters[2] = {enabled, baudrate, 4001, 65535, 0x7F000005};
         window->update_conv(report);
         QCOMPARE(child<QGroupBox>("op_conv2_gbx")->isChecked(), enabled);
@@ -248,7 +248,7 @@ private slots:
         QFETCH(QString, text);
         QFETCH(bool, save);
         QFETCH(QByteArray, word);
-        const REP_SESSION_SECRET_t report{false, secret};
+        const SessionSecret report{false, secret};
         window->update_session_secret(&report);
         QCOMPARE(child<QLineEdit>("op_session_secret_le")->text(), text);
         child<QCheckBox>("op_session_secret_save_chb")->setChecked(save);

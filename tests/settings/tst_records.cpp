@@ -31,7 +31,7 @@ private slots:
 
     void defaultsRecordLayoutAndRoundTrip()
     {
-        CMD_DEFAULTS_SET_t d;
+        ModemDefaults d;
         d.opmode = 166;
         d.rx_frequency = 1400000000;
         d.tx_frequency = 1411000000;
@@ -100,7 +100,7 @@ private slots:
         QFETCH(QByteArray, secret);
         QFETCH(bool, save);
         QFETCH(bool, encodesBack);
-        const CMD_SESSION_SECRET_t decoded = records::decodeSessionSecret(QByteArray::fromHex(wire));
+        const SessionSecret decoded = records::decodeSessionSecret(QByteArray::fromHex(wire));
         QCOMPARE(decoded.secret, secret);
         QCOMPARE(decoded.save, save);
         QCOMPARE(records::encodeSessionSecret(decoded).toHex() == wire, encodesBack);

@@ -97,8 +97,8 @@ private slots:
         quint64 lost = 0;
         for (int i = 0; i < 20; ++i) {
             m_modem->advance(1000, attenuation, LossCurves());
-            const REP_EXTENDED_STATUS_t s = records::decodeExtendedStatus(protocol::payloadOf(m_modem->reportFrame(REP_EXTENDED_STATUS)));
-            QCOMPARE(bool(s.flags & REP_EXTENDED_STATUS_t::Synchronised), loss < 1.0);
+            const ExtendedStatus s = records::decodeExtendedStatus(protocol::payloadOf(m_modem->reportFrame(REP_EXTENDED_STATUS)));
+            QCOMPARE(bool(s.flags & ExtendedStatus::Synchronised), loss < 1.0);
             received += s.received;
             lost += s.lost;
         }

@@ -180,7 +180,7 @@ private slots:
         const QByteArray secretImage = records::encodeSessionSecret({true, QByteArray("Ab3dEf7hIj1lMn9p", 17)});
         QTest::newRow("saved secret") << int(CMD_SESSION_SECRET) << secretImage << int(REP_SESSION_SECRET) << secretImage;
 
-        CMD_DEFAULTS_SET_t defaults = ModemModel::factoryDefaults(0, kFirstModem, BandPlan());
+        ModemDefaults defaults = ModemModel::factoryDefaults(0, kFirstModem, BandPlan());
         defaults.opmode = 149;
         const QByteArray defaultsImage = records::encodeDefaults(defaults);
         QTest::newRow("defaults") << int(CMD_DEFAULTS_SET) << defaultsImage << int(REP_DEFAULTS_SET) << defaultsImage;
@@ -304,9 +304,9 @@ private slots:
         QSignalSpy extended(m_client.get(), &Client::signal_REP_EXTENDED_STATUS);
         const auto last = [&extended] { return records::decodeExtendedStatus(extended.last().at(1).toByteArray()); };
         QCOMPARE(set("att-26.00\r\n"), QByteArray("attOK"));
-        QTRY_VERIFY_WITH_TIMEOUT(!extended.isEmpty() && !(last().flags & REP_EXTENDED_STATUS_t::Synchronised), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!extended.isEmpty() && !(last().flags & ExtendedStatus::Synchronised), 5000);
         QCOMPARE(set("att-00.00\r\n"), QByteArray("attOK"));
-        QTRY_VERIFY_WITH_TIMEOUT(last().flags & REP_EXTENDED_STATUS_t::Synchronised, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(last().flags & ExtendedStatus::Synchronised, 5000);
         QVERIFY(last().received > 0);
     }
 

@@ -13,7 +13,7 @@ class ChatPanelTest : public QObject
     Q_OBJECT
 
     chat* panel = nullptr;
-    REP_DEFAULTS_SET_t defaults;
+    ModemDefaults defaults;
     QTimer boxCloser;
     QStringList boxes; // every message box, closed with OK
 

@@ -23,7 +23,7 @@ QList<OpAbonent> network(int size)
         OpAbonent abonent;
         abonent.address = QHostAddress(quint32(0x7F000000 + 11 + i));
         abonent.port = 40005;
-        REP_CONT_STATUS_t status;
+        ContStatus status;
         status.opmode = 0x09;
         status.sync = 1;
         status.rssi = 60;
@@ -51,7 +51,7 @@ double microsecondsPerReport(int size, int reports)
     QElapsedTimer clock;
     for (int r = 0; r < reports; ++r) {
         OpAbonent& reporting = list[r % size];
-        REP_CONT_STATUS_t status = records::decodeContStatus(reporting.status);
+        ContStatus status = records::decodeContStatus(reporting.status);
         status.received = uint16_t(r);
         status.rssi = uint8_t(50 + r % 30);
         reporting.status = records::encodeContStatus(status);

@@ -60,9 +60,9 @@ quint16 reportOf(quint16 request)
     }
 }
 
-CMD_UART_CONV_CONFIG_t factoryConverters()
+ConverterConfig factoryConverters()
 {
-    CMD_UART_CONV_CONFIG_t c;
+    ConverterConfig c;
     // Converter 0 carries the stepper controller of the antenna rotator.
     c.converters[0] = {true, 115200, kStepperPort, kStepperPort, kLoopbackStation};
     for (int i = 1; i < 4; ++i) {
@@ -89,9 +89,9 @@ ModemModel::ModemModel(int index, quint32 address, const ModemProfile& profile, 
     reboot();
 }
 
-CMD_DEFAULTS_SET_t ModemModel::factoryDefaults(int index, quint32 address, const BandPlan& band)
+ModemDefaults ModemModel::factoryDefaults(int index, quint32 address, const BandPlan& band)
 {
-    CMD_DEFAULTS_SET_t d;
+    ModemDefaults d;
     // The first modem is the ground end of a point-to-point link, the others on-board ends.
     d.opmode = records::encodeOpmode(4, index == 0 ? 0 : 1, 0, 0);
     d.rx_frequency = band.lowest;
@@ -129,7 +129,7 @@ void ModemModel::factoryReset()
 {
     m_defaults = factoryDefaults(m_index, m_address, m_profile.band);
     m_converters = factoryConverters();
-    m_savedSecret = CMD_SESSION_SECRET_t();
+    m_savedSecret = SessionSecret();
     reboot();
 }
 
@@ -215,7 +215,7 @@ ModemModel::Outcome ModemModel::applyRequest(quint16 opcode, const QByteArray& p
         m_converters = records::decodeConverters(payload);
         break;
     case CMD_SESSION_SECRET: {
-        const CMD_SESSION_SECRET_t secret = records::decodeSessionSecret(payload);
+        const SessionSecret secret = records::decodeSessionSecret(payload);
         if (secret.secret.size() > records::kSecretCapacity) {
             detail = QStringLiteral("refused %1 bytes").arg(secret.secret.size());
             break;
@@ -276,7 +276,7 @@ QByteArray ModemModel::reportPayload(quint16 opcode) const
     case REP_REBOOT_DEVICE: return longRecord(m_lastServiceCode);
     case REP_SET_TX_MODE: return byteRecord(m_run.txOff ? 1 : 0);
     case REP_VERSION: {
-        REP_VERSION_t v;
+        VersionInfo v;
         v.major = 2;
         v.minor = 4;
         v.revision = 1;
@@ -287,7 +287,7 @@ QByteArray ModemModel::reportPayload(quint16 opcode) const
     }
     case REP_CONT_STATUS: return records::encodeContStatus(contStatus());
     case REP_PARAMETERS: {
-        REP_PARAMETERS_t p;
+        ModemParameters p;
         p.lowest = m_profile.band.lowest;
         p.highest = m_profile.band.highest;
         p.step = m_profile.band.step;
@@ -298,7 +298,7 @@ QByteArray ModemModel::reportPayload(quint16 opcode) const
     case REP_ID_STATISTIC: return records::encodeIdStatistic(idStatistic());
     case REP_SESSION_SECRET: {
         // The save bit tells whether the running secret is the one kept in permanent memory.
-        CMD_SESSION_SECRET_t s = m_run.secret;
+        SessionSecret s = m_run.secret;
         s.save = s.secret == m_savedSecret.secret;
         return records::encodeSessionSecret(s);
     }
@@ -313,9 +313,9 @@ quint8 ModemModel::statusOpmode() const
     return quint8((m_defaults.opmode & 0x7F) | (m_run.hsModulation ? 0x80 : 0));
 }
 
-REP_CONT_STATUS_t ModemModel::contStatus() const
+ContStatus ModemModel::contStatus() const
 {
-    REP_CONT_STATUS_t s;
+    ContStatus s;
     s.opmode = statusOpmode();
     s.sync = m_period.sync ? 1 : 0;
     s.rssi = quint8(qBound(0, m_period.rssiCentiDb / 100, 255));
@@ -330,20 +330,20 @@ REP_CONT_STATUS_t ModemModel::contStatus() const
     return s;
 }
 
-REP_EXTENDED_STATUS_t ModemModel::extendedStatus() const
+ExtendedStatus ModemModel::extendedStatus() const
 {
     const quint8 opmode = statusOpmode();
     const OpMode decoded = records::decodeOpmode(opmode);
     const int code = opmode & 0x1F;
-    REP_EXTENDED_STATUS_t s;
+    ExtendedStatus s;
     // An invalid code still names a mode number, beyond the valid ones.
     s.mode = quint8(decoded.valid ? decoded.mode : (code - 16) / 3 + 8);
     s.role = quint8(decoded.valid ? decoded.unit : (code - 16) % 3);
     s.spreading = quint8((opmode >> 5) & 3);
     s.modulation = quint8(m_run.hsModulation);
-    s.flags = quint8((m_period.sync ? REP_EXTENDED_STATUS_t::Synchronised : 0)
-        | (m_run.txOff ? REP_EXTENDED_STATUS_t::TxPowerOff : 0)
-        | (decoded.valid ? REP_EXTENDED_STATUS_t::ModeWhite : 0));
+    s.flags = quint8((m_period.sync ? ExtendedStatus::Synchronised : 0)
+        | (m_run.txOff ? ExtendedStatus::TxPowerOff : 0)
+        | (decoded.valid ? ExtendedStatus::ModeWhite : 0));
     s.antenna = m_run.antenna;
     s.tx_power = m_run.power;
     s.rssi = quint16(qBound(0, m_period.rssiCentiDb, 0xFFFF));
@@ -359,14 +359,14 @@ REP_EXTENDED_STATUS_t ModemModel::extendedStatus() const
     return s;
 }
 
-REP_ID_STATISTIC_t ModemModel::idStatistic() const
+IdStatistic ModemModel::idStatistic() const
 {
     const OpMode decoded = records::decodeOpmode(statusOpmode());
     const int members = decoded.valid ? decoded.roles : 2;
-    REP_ID_STATISTIC_t s;
+    IdStatistic s;
     s.own_index = quint8(decoded.valid ? qMin(decoded.unit, members - 1) : 0);
     for (int i = 0; i < members; ++i) {
-        ID_STATISTIC_entry_t e;
+        IdStatisticEntry e;
         e.identifier = quint8(i);
         if (i != s.own_index) {
             e.rssi = quint16(qBound(0, m_period.rssiCentiDb, 0xFFFF));

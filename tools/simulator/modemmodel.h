@@ -44,7 +44,7 @@ public:
     // Stored settings back to their factory values, then a restart.
     void factoryReset();
 
-    static CMD_DEFAULTS_SET_t factoryDefaults(int index, quint32 address, const BandPlan& band);
+    static ModemDefaults factoryDefaults(int index, quint32 address, const BandPlan& band);
 
     quint64 txFrequency() const { return m_run.txFrequency; }
     double lastLoss() const { return m_lastLoss; }
@@ -61,7 +61,7 @@ private:
         quint8 power = 0;
         quint16 hsModulation = 0;
         quint8 relayId = 0;
-        CMD_SESSION_SECRET_t secret;
+        SessionSecret secret;
     };
 
     // Counters and measured values of the last report period.
@@ -81,9 +81,9 @@ private:
     QByteArray unsupported(quint16 opcode);
     QByteArray reportPayload(quint16 opcode) const;
     quint8 statusOpmode() const;
-    REP_CONT_STATUS_t contStatus() const;
-    REP_EXTENDED_STATUS_t extendedStatus() const;
-    REP_ID_STATISTIC_t idStatistic() const;
+    ContStatus contStatus() const;
+    ExtendedStatus extendedStatus() const;
+    IdStatistic idStatistic() const;
     Outcome applyRequest(quint16 opcode, const QByteArray& payload);
     Outcome applyService(const QByteArray& payload);
     int binomial(int trials, double probability);
@@ -93,9 +93,9 @@ private:
     const ModemProfile& m_profile;
     QRandomGenerator m_random;
 
-    CMD_DEFAULTS_SET_t m_defaults;
-    CMD_UART_CONV_CONFIG_t m_converters;
-    CMD_SESSION_SECRET_t m_savedSecret;
+    ModemDefaults m_defaults;
+    ConverterConfig m_converters;
+    SessionSecret m_savedSecret;
     Running m_run;
     Period m_period;
     quint16 m_seqnum = 0;
