@@ -189,4 +189,21 @@ QByteArray encodeFrequency(uint64_t hz)
     return r.bytes;
 }
 
+QList<uint64_t> channelsOf(const ModemParameters& plan)
+{
+    // A band plan never yields more channels than this, whatever the report says.
+    constexpr int kMaxChannels = 4096;
+    QList<uint64_t> channels;
+    if (plan.step == 0)
+        return channels;
+    uint64_t frequency = plan.lowest;
+    do {
+        channels.append(frequency);
+        if (frequency > UINT64_MAX - plan.step)
+            break;
+        frequency += plan.step;
+    } while (frequency <= plan.highest && channels.size() < kMaxChannels);
+    return channels;
+}
+
 } // namespace records
