@@ -212,6 +212,24 @@ private slots:
         QVERIFY(!f.readAll().contains("secret_base64"));
     }
 
+    void damagedAnswersNeverReachABackup_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::newRow("cut short") << "truncate";
+        QTest::newRow("bad signature") << "signature";
+    }
+
+    void damagedAnswersNeverReachABackup()
+    {
+        QFETCH(QString, damage);
+        startSimulator();
+        QVERIFY(simCommand(QStringLiteral("corrupt 1 1 %1").arg(damage)).startsWith("ok"));
+        const Run r = cli({"backup", kFirstModem, "-o", path("a.json"), "--attempts", "2", "--timeout", "3s"});
+        QCOMPARE(r.exit, 1);
+        QVERIFY2(r.err.contains("no answer") && r.err.contains("no file written"), qPrintable(r.err));
+        QVERIFY(!QFile::exists(path("a.json")));
+    }
+
     void parallelBackupWritesOneFilePerModem()
     {
         startSimulator();
@@ -266,6 +284,32 @@ private slots:
         QVERIFY2(r.err.contains(message), qPrintable(r.err));
         QCOMPARE(r.err.count('\n'), 1);
         QVERIFY(quietReceived().isEmpty());
+    }
+
+    void restoreMovesTheModemOnlyWhenTold_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("exit");
+        QTest::addColumn<QString>("address"); // the modem's own address afterwards
+        QTest::newRow("kept by default") << QStringList() << 0 << kSecondModem;
+        QTest::newRow("file's address without --yes") << QStringList{"--take-address"} << 2 << kSecondModem;
+        QTest::newRow("file's address with --yes") << QStringList{"--take-address", "--yes"} << 0 << kFirstModem;
+    }
+
+    void restoreMovesTheModemOnlyWhenTold()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(int, exit);
+        QFETCH(QString, address);
+        startSimulator();
+        QCOMPARE(cli({"backup", kFirstModem, "-o", path("a.json")}).exit, 0);
+        const Run r = cli(QStringList{"restore", path("a.json"), kSecondModem} + options);
+        QCOMPARE(r.exit, exit);
+        const Run status = cli({"status", kSecondModem, "--json"});
+        const QJsonObject defaults = QJsonDocument::fromJson(status.out.toUtf8()).object().value("REP_DEFAULTS_SET").toObject();
+        QCOMPARE(defaults.value("ip_addr").toString(), address);
+        // A refused restore writes nothing: the second modem keeps its own role.
+        QCOMPARE(defaults.value("opmode").toInt() & 0x1F, exit == 0 ? 8 : 9);
     }
 
     void readBackMismatchIsReported()
