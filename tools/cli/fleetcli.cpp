@@ -1,23 +1,14 @@
 #include "fleetcli.h"
 
 #include "configtransfer.h"
-#include "control_records.h"
 #include "records.h"
-#include "status_records.h"
 #include "statusreports.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
-#include <QJsonArray>
 #include <QJsonDocument>
-#include <QMap>
-#include <QMutex>
-#include <QNetworkDatagram>
 #include <QThreadPool>
-#include <QUdpSocket>
 #include <QVector>
-#include <cmath>
 
 namespace {
 
@@ -55,20 +46,6 @@ void runBackup(BackupJob& job, const ModemExchange::Timing& timing, quint16 loca
         return;
     }
     job.line = QStringLiteral("%1 -> %2 (%3 requests)").arg(job.target.text(), job.path).arg(job.requests);
-}
-
-QString opmodeText(uint8_t opmode, QJsonObject& json)
-{
-    const OpMode m = records::decodeOpmode(opmode);
-    json.insert("opmode", opmode);
-    if (!m.valid) {
-        json.insert("mode", QJsonValue::Null);
-        json.insert("role", QJsonValue::Null);
-        return QStringLiteral("--");
-    }
-    json.insert("mode", m.mode);
-    json.insert("role", m.unit);
-    return QString::number(m.mode);
 }
 
 } // namespace
@@ -209,58 +186,6 @@ std::unique_ptr<ModemExchange> FleetCli::open(const CommandOptions& o, const Tar
         return nullptr;
     }
     return exchange;
-}
-
-int FleetCli::discover(const CommandOptions& o)
-{
-    if (!o.positional.isEmpty())
-        return bad(QStringLiteral("discover takes no address; it listens on --port"));
-    int listenMs = 3000;
-    if (o.has("time") && !commandoptions::parseDuration(o.value("time"), listenMs))
-        return bad(QStringLiteral("bad --time \"%1\": expected e.g. 500ms, 3s").arg(o.value("time")));
-    int port = protocol::kDefaultControlPort;
-    if (o.has("port") && !commandoptions::parseNumber(o.value("port"), 1, 65535, port))
-        return bad(QStringLiteral("bad --port \"%1\": expected 1..65535").arg(o.value("port")));
-
-    QUdpSocket socket;
-    if (!socket.bind(QHostAddress::AnyIPv4, quint16(port), QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint)) {
-        m_err << "zarnik-cli: cannot bind UDP port " << port << ": " << socket.errorString() << '\n';
-        return Failed;
-    }
-    // The last status of each modem, by "address:port" in address order.
-    QMap<QPair<quint32, quint16>, ContStatus> heard;
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < listenMs) {
-        if (!socket.hasPendingDatagrams() && !socket.waitForReadyRead(int(listenMs - clock.elapsed())))
-            continue;
-        while (socket.hasPendingDatagrams()) {
-            const QNetworkDatagram d = socket.receiveDatagram();
-            const QByteArray data = d.data();
-            if (protocol::isFrame(data) && protocol::parseHeader(data).opcode == REP_CONT_STATUS)
-                heard.insert({d.senderAddress().toIPv4Address(), quint16(d.senderPort())},
-                             records::decodeContStatus(protocol::payloadOf(data)));
-        }
-    }
-    const bool json = o.has("json");
-    if (!json)
-        m_out << QStringLiteral("%1 %2 %3 %4 %5 %6\n").arg("ADDRESS", -15).arg("PORT", -5).arg("MODE", -4)
-                     .arg("ROLE", -4).arg("RSSI", -5).arg("SYNC");
-    for (auto it = heard.cbegin(); it != heard.cend(); ++it) {
-        const ContStatus& s = it.value();
-        QJsonObject line{{"address", QHostAddress(it.key().first).toString()}, {"port", it.key().second},
-            {"rssi_db", -int(s.rssi)}, {"sync", s.sync != 0}};
-        const QString mode = opmodeText(s.opmode, line);
-        if (json) {
-            m_out << QJsonDocument(line).toJson(QJsonDocument::Compact) << '\n';
-        } else {
-            m_out << QStringLiteral("%1 %2 %3 %4 %5 %6\n").arg(line.value("address").toString(), -15)
-                         .arg(it.key().second, -5).arg(mode, -4)
-                         .arg(line.value("role").isNull() ? QStringLiteral("--") : QString::number(line.value("role").toInt()), -4)
-                         .arg(-int(s.rssi), -5).arg(s.sync ? QStringLiteral("yes") : QStringLiteral("no"));
-        }
-    }
-    return Ok;
 }
 
 int FleetCli::status(const CommandOptions& o)
@@ -503,107 +428,3 @@ int FleetCli::restore(const CommandOptions& o)
     return Ok;
 }
 
-int FleetCli::service(const CommandOptions& o, uint32_t code, const QString& what)
-{
-    if (o.positional.size() != 1)
-        return bad(QStringLiteral("%1 takes one modem address").arg(what));
-    TargetAddress t;
-    if (!target(o, o.positional.first(), t))
-        return BadInput;
-    auto exchange = open(o, t);
-    if (!exchange)
-        return m_openFailure;
-    configtransfer::serviceBurst(*exchange, code);
-    m_out << what << " sent to " << t.text() << " (" << exchange->requestsSent() << " requests)\n";
-    return Ok;
-}
-
-int FleetCli::setChannel(const CommandOptions& o)
-{
-    if (o.positional.size() != 2)
-        return bad(QStringLiteral("set-channel takes a modem address and a channel in MHz"));
-    TargetAddress t;
-    if (!target(o, o.positional.first(), t))
-        return BadInput;
-    bool isNumber = false;
-    const double mhz = o.positional.at(1).toDouble(&isNumber);
-    if (!isNumber || !(mhz > 0) || mhz > 1e7)
-        return bad(QStringLiteral("bad channel \"%1\": expected a frequency in MHz, e.g. 1410").arg(o.positional.at(1)));
-    const auto hz = uint64_t(std::llround(mhz * 1e6));
-    auto exchange = open(o, t);
-    if (!exchange)
-        return m_openFailure;
-    const ModemExchange::Answer plan = exchange->askReport(REP_PARAMETERS, records::kParametersSize);
-    if (plan.kind == ModemExchange::Answer::Silent) {
-        m_err << "zarnik-cli: no answer from " << t.text() << " to REP_PARAMETERS; nothing sent\n";
-        return Failed;
-    }
-    if (plan.kind == ModemExchange::Answer::Report) {
-        const QList<uint64_t> channels = records::channelsOf(records::decodeParameters(plan.payload));
-        if (!channels.contains(hz)) {
-            QStringList shown;
-            for (uint64_t c : channels.mid(0, 16))
-                shown << QString::number(double(c) / 1e6, 'g', 10);
-            return bad(QStringLiteral("%1 MHz is not a channel of %2 (%3%4)").arg(o.positional.at(1), t.text(),
-                shown.join(' '), channels.size() > 16 ? QStringLiteral(" ...") : QString()));
-        }
-    }
-    // The station's order: transmit frequency, then receive frequency.
-    const OP_PAYLOAD_t payload = requests::frequency(hz);
-    const ModemExchange::Answer tx = exchange->ask(CMD_TX_FREQUENCY, payload, REP_TX_FREQUENCY, records::kFrequencySize);
-    const ModemExchange::Answer rx = exchange->ask(CMD_RX_FREQUENCY, payload, REP_RX_FREQUENCY, records::kFrequencySize);
-    if (tx.kind == ModemExchange::Answer::Unsupported || rx.kind == ModemExchange::Answer::Unsupported)
-        return bad(QStringLiteral("modem %1 answers REP_UNSUPPORTED for a frequency request").arg(t.text()));
-    if (tx.kind != ModemExchange::Answer::Report || rx.kind != ModemExchange::Answer::Report
-        || records::decodeFrequency(tx.payload).frequency != hz || records::decodeFrequency(rx.payload).frequency != hz) {
-        m_err << "zarnik-cli: " << t.text() << " did not confirm " << o.positional.at(1) << " MHz\n";
-        return Failed;
-    }
-    m_out << t.text() << " on " << o.positional.at(1) << " MHz\n";
-    return Ok;
-}
-
-int FleetCli::setPower(const CommandOptions& o)
-{
-    int percent = 0;
-    if (o.positional.size() != 2 || !commandoptions::parseNumber(o.positional.at(1), 0, 100, percent))
-        return bad(QStringLiteral("set-power takes a modem address and a power of 0..100 percent"));
-    TargetAddress t;
-    if (!target(o, o.positional.first(), t))
-        return BadInput;
-    auto exchange = open(o, t);
-    if (!exchange)
-        return m_openFailure;
-    const ModemExchange::Answer a = exchange->ask(CMD_TX_POWER_MODE, requests::singleByte(uint8_t(percent)), REP_TX_POWER_MODE, 1);
-    if (a.kind == ModemExchange::Answer::Unsupported)
-        return bad(QStringLiteral("modem %1 answers REP_UNSUPPORTED for CMD_TX_POWER_MODE").arg(t.text()));
-    if (a.kind != ModemExchange::Answer::Report || reports::singleByte(a.payload) != percent) {
-        m_err << "zarnik-cli: " << t.text() << " did not confirm " << percent << " %\n";
-        return Failed;
-    }
-    m_out << t.text() << " transmits at " << percent << " %\n";
-    return Ok;
-}
-
-int FleetCli::setAntenna(const CommandOptions& o)
-{
-    const QMap<QString, int> names{{"sector", 0}, {"0", 0}, {"omni", 1}, {"1", 1}};
-    if (o.positional.size() != 2 || !names.contains(o.positional.at(1)))
-        return bad(QStringLiteral("set-antenna takes a modem address and sector or omni"));
-    TargetAddress t;
-    if (!target(o, o.positional.first(), t))
-        return BadInput;
-    auto exchange = open(o, t);
-    if (!exchange)
-        return m_openFailure;
-    const int antenna = names.value(o.positional.at(1));
-    const ModemExchange::Answer a = exchange->ask(CMD_ANTENNA_SEL, requests::singleByte(uint8_t(antenna)), REP_ANTENNA_SEL, 1);
-    if (a.kind == ModemExchange::Answer::Unsupported)
-        return bad(QStringLiteral("modem %1 answers REP_UNSUPPORTED for CMD_ANTENNA_SEL").arg(t.text()));
-    if (a.kind != ModemExchange::Answer::Report || reports::singleByte(a.payload) != antenna) {
-        m_err << "zarnik-cli: " << t.text() << " did not confirm the antenna\n";
-        return Failed;
-    }
-    m_out << t.text() << " antenna " << (antenna ? "omni" : "sector") << '\n';
-    return Ok;
-}
