@@ -286,6 +286,36 @@ private slots:
         QVERIFY(quietReceived().isEmpty());
     }
 
+    void badInputGetsOneLineAndSendsNothing_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("unknown command") << QStringList{"reset", kQuietModem} << "unknown command";
+        QTest::newRow("unknown option") << QStringList{"status", kQuietModem, "--fast"} << "unknown option --fast";
+        QTest::newRow("option without value") << QStringList{"backup", kQuietModem, "-o"} << "needs a value";
+        QTest::newRow("port beyond 16 bits") << QStringList{"status", kQuietModem + ":70000"} << "bad modem address";
+        QTest::newRow("multicast") << QStringList{"reboot", "239.1.1.1"} << "not a single host";
+        QTest::newRow("power 101 %") << QStringList{"set-power", kQuietModem, "101"} << "0..100";
+        QTest::newRow("unknown antenna") << QStringList{"set-antenna", kQuietModem, "yagi"} << "sector or omni";
+        QTest::newRow("bad timeout") << QStringList{"status", kQuietModem, "--timeout", "soon"} << "bad --timeout";
+        QTest::newRow("jobs of 0") << QStringList{"backup", kQuietModem, "-o", "x", "--jobs", "0"} << "bad --jobs";
+        QTest::newRow("shared port for parallel jobs")
+            << QStringList{"backup", kQuietModem, "-o", "x", "--jobs", "2", "--port", "40999"} << "--port";
+        QTest::newRow("diff with a missing file") << QStringList{"diff", "missing.json", kQuietModem}
+                                                  << "neither a file nor a modem address";
+    }
+
+    void badInputGetsOneLineAndSendsNothing()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, message);
+        const Run r = cli(arguments);
+        QCOMPARE(r.exit, 2);
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        QCOMPARE(r.err.count('\n'), 1);
+        QVERIFY(quietReceived().isEmpty());
+    }
+
     void restoreMovesTheModemOnlyWhenTold_data()
     {
         QTest::addColumn<QStringList>("options");
