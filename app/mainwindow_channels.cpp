@@ -10,26 +10,8 @@
 
 namespace {
 
-// A band plan never yields more channels than this, whatever the report says.
-constexpr int kMaxChannels = 4096;
 // A reported frequency this close to a channel is that channel.
 constexpr uint64_t kChannelToleranceHz = 10;
-
-QList<uint64_t> channelsOf(const ModemParameters& plan)
-{
-    QList<uint64_t> channels;
-    if (plan.step == 0)
-        return channels;
-    // The lowest frequency always counts, even above the highest.
-    uint64_t frequency = plan.lowest;
-    do {
-        channels.append(frequency);
-        if (frequency > UINT64_MAX - plan.step)
-            break;
-        frequency += plan.step;
-    } while (frequency <= plan.highest && channels.size() < kMaxChannels);
-    return channels;
-}
 
 QString megahertz(uint64_t hz)
 {
@@ -47,7 +29,7 @@ void MainWindow::update_REP_PARAMETERS(quint16 seqnum, const QByteArray& rep)
                                          .arg(plan.lowest / 1000000)
                                          .arg(plan.highest / 1000000)
                                          .arg(plan.step / 1000000));
-    initFrequencyList(channelsOf(plan));
+    initFrequencyList(records::channelsOf(plan));
 }
 
 void MainWindow::initFrequencyList(QList<uint64_t> list)

@@ -142,4 +142,21 @@ QByteArray encodeFrequency(uint64_t hz)
     return wire::image(REP_RX_FREQUENCY_t{ hz });
 }
 
+QList<uint64_t> channelsOf(const ModemParameters& plan)
+{
+    // A band plan never yields more channels than this, whatever the report says.
+    constexpr int kMaxChannels = 4096;
+    QList<uint64_t> channels;
+    if (plan.step == 0)
+        return channels;
+    uint64_t frequency = plan.lowest;
+    do {
+        channels.append(frequency);
+        if (frequency > UINT64_MAX - plan.step)
+            break;
+        frequency += plan.step;
+    } while (frequency <= plan.highest && channels.size() < kMaxChannels);
+    return channels;
+}
+
 } // namespace records

@@ -3,6 +3,7 @@
 // Decoders read missing bytes as zero; encoders produce the full record the modem sends.
 
 #include <QByteArray>
+#include <QList>
 #include <QMetaType>
 #include <QVector>
 #include <cstdint>
@@ -107,6 +108,9 @@ QByteArray encodeIdStatistic(const IdStatistic& s);
 
 ModemParameters decodeParameters(const QByteArray& rep);
 QByteArray encodeParameters(const ModemParameters& p);
+
+// Channels of a band plan, lowest first; the lowest counts even above the highest, none without a step.
+QList<uint64_t> channelsOf(const ModemParameters& plan);
 
 FrequencyRecord decodeFrequency(const QByteArray& rep);
 QByteArray encodeFrequency(uint64_t hz);

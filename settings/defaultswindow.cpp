@@ -1,5 +1,6 @@
 #include "defaultswindow.h"
 
+#include "defaultsfile.h"
 #include "ipv4text.h"
 #include "ui_defaultswindow.h"
 
@@ -61,6 +62,8 @@ DefaultsWindow::DefaultsWindow(QWidget* parent)
     }
 
     connect(ui->testing_enable_pbt, &QPushButton::clicked, this, &DefaultsWindow::testing_statistic_enable);
+    new DefaultsFile(*this, ui->op_defaults_save_file_pb, ui->op_defaults_load_file_pb, ui->op_defaults_file_lbl,
+                     ui->op_session_secret_save_chb);
 
     connect(ui->op_preset_p2p_ls_abonent_pbt, &QPushButton::clicked, this, &DefaultsWindow::preset_p2p_ls_abonent);
     connect(ui->op_preset_p2p_ls_ground_pbt, &QPushButton::clicked, this, &DefaultsWindow::preset_p2p_ls_ground);

@@ -1,0 +1,419 @@
+#include "config_file.h"
+#include "protocol.h"
+#include "records.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkDatagram>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QUdpSocket>
+#include <QtTest>
+#include <memory>
+
+namespace {
+
+const QString kFirstModem = QStringLiteral("127.0.18.11");
+const QString kSecondModem = QStringLiteral("127.0.18.12");
+// A modem that never answers: the test reads what reaches it.
+const QString kQuietModem = QStringLiteral("127.0.18.200");
+constexpr quint16 kStatusPort = 41818;
+
+struct Run {
+    int exit = -1;
+    QString out;
+    QString err;
+};
+
+} // namespace
+
+// zarnik-cli run as a program against the zarnik-sim program, and against a silent socket that
+// records every datagram the tool sends.
+class TestFleetCli : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QProcess> m_sim;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QUdpSocket m_quiet;
+
+    Run cli(const QStringList& arguments)
+    {
+        QProcess p;
+        p.setWorkingDirectory(m_dir->path());
+        p.start(QStringLiteral(ZARNIK_CLI), arguments);
+        Run r;
+        if (!p.waitForFinished(60000)) {
+            p.kill();
+            p.waitForFinished();
+            return r;
+        }
+        r.exit = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.out = QString::fromUtf8(p.readAllStandardOutput());
+        r.err = QString::fromUtf8(p.readAllStandardError());
+        return r;
+    }
+
+    void startSimulator(const QStringList& options = {})
+    {
+        m_sim = std::make_unique<QProcess>();
+        m_sim->start(QStringLiteral(ZARNIK_SIM), QStringList{"--modems", "2", "--first-address", kFirstModem,
+            "--station", QStringLiteral("127.0.0.1:%1").arg(kStatusPort), "--period", "100ms"} + options);
+        QVERIFY(m_sim->waitForStarted(10000));
+        while (!m_sim->canReadLine() && m_sim->waitForReadyRead(10000)) {
+        }
+        QVERIFY(QString::fromUtf8(m_sim->readLine()).startsWith(QLatin1String("ready:")));
+    }
+
+    QString simCommand(const QString& line)
+    {
+        m_sim->write(line.toUtf8() + '\n');
+        while (!m_sim->canReadLine() && m_sim->waitForReadyRead(10000)) {
+        }
+        return QString::fromUtf8(m_sim->readLine()).trimmed();
+    }
+
+    QString path(const QString& name) const { return m_dir->filePath(name); }
+
+    QList<QNetworkDatagram> quietReceived()
+    {
+        QList<QNetworkDatagram> list;
+        while (m_quiet.hasPendingDatagrams() || m_quiet.waitForReadyRead(200))
+            list << m_quiet.receiveDatagram();
+        return list;
+    }
+
+    // Changes the stored settings of a modem behind the tool's back, as a station would.
+    void writeDefaults(const QString& modem, const ModemDefaults& d)
+    {
+        QUdpSocket s;
+        const QByteArray frame = protocol::buildFrame(CMD_DEFAULTS_SET, protocol::payloadFrom(records::encodeDefaults(d)));
+        QCOMPARE(s.writeDatagram(frame, QHostAddress(modem), 40005), qint64(frame.size()));
+    }
+
+    void writeFile(const QString& name, const QByteArray& content)
+    {
+        QFile f(path(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        QVERIFY(m_quiet.bind(QHostAddress(kQuietModem), 40005));
+    }
+
+    void cleanup()
+    {
+        m_quiet.close();
+        if (m_sim) {
+            m_sim->write("quit\n");
+            if (!m_sim->waitForFinished(5000))
+                m_sim->kill();
+            m_sim.reset();
+        }
+    }
+
+    void discoverListsTheModemsHeard()
+    {
+        startSimulator();
+        const Run r = cli({"discover", "--port", QString::number(kStatusPort), "--time", "1500ms", "--json"});
+        QCOMPARE(r.exit, 0);
+        const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        const QJsonObject first = QJsonDocument::fromJson(lines.at(0).toUtf8()).object();
+        QCOMPARE(first.value("address").toString(), kFirstModem);
+        QCOMPARE(first.value("port").toInt(), 40005);
+        QCOMPARE(first.value("mode").toInt(), 4);
+        QCOMPARE(first.value("role").toInt(), 0);
+        QVERIFY(first.value("rssi_db").toInt() < 0);
+        QCOMPARE(QJsonDocument::fromJson(lines.at(1).toUtf8()).object().value("role").toInt(), 1);
+    }
+
+    void statusMarksUnsupportedReports_data()
+    {
+        QTest::addColumn<QString>("unsupported");
+        QTest::addColumn<int>("exit");
+        QTest::addColumn<QStringList>("refused");
+        QTest::newRow("all answered") << QString() << 0 << QStringList();
+        QTest::newRow("band plan and converters refused")
+            << "REP_PARAMETERS,REP_UART_CONV_CONFIG" << 2 << QStringList{"REP_PARAMETERS", "REP_UART_CONV_CONFIG"};
+    }
+
+    void statusMarksUnsupportedReports()
+    {
+        QFETCH(QString, unsupported);
+        QFETCH(int, exit);
+        QFETCH(QStringList, refused);
+        startSimulator(unsupported.isEmpty() ? QStringList() : QStringList{"--unsupported", unsupported});
+        const Run r = cli({"status", kFirstModem, "--json"});
+        QCOMPARE(r.exit, exit);
+        const QJsonObject all = QJsonDocument::fromJson(r.out.toUtf8()).object();
+        QCOMPARE(all.size(), 10);
+        for (const QString& name : all.keys()) {
+            if (refused.contains(name))
+                QCOMPARE(all.value(name).toString(), QStringLiteral("unsupported"));
+            else
+                QVERIFY2(all.value(name).isObject(), qPrintable(name));
+        }
+        QCOMPARE(all.value("REP_VERSION").toObject().value("major").toInt(), 2);
+        QCOMPARE(all.value("REP_DEFAULTS_SET").toObject().value("ip_addr").toString(), kFirstModem);
+        if (!refused.isEmpty())
+            QVERIFY(r.err.contains("REP_UNSUPPORTED") && r.err.count('\n') == 1);
+    }
+
+    void statusOfASilentModemFails()
+    {
+        const Run r = cli({"status", kQuietModem, "--timeout", "600ms", "--attempts", "1"});
+        QCOMPARE(r.exit, 1);
+        QVERIFY(r.err.contains("does not answer"));
+    }
+
+    void backupChangeDiffRestoreDiff()
+    {
+        startSimulator();
+        QCOMPARE(cli({"backup", kFirstModem, "-o", path("a.json"), "--include-secret"}).exit, 0);
+        ModemConfiguration saved;
+        QString error;
+        QVERIFY2(configfile::readFile(path("a.json"), saved, error), qPrintable(error));
+        QVERIFY(saved.firmware && saved.bandPlan && saved.secret);
+
+        ModemDefaults changed = saved.defaults;
+        changed.tx_power_mode = 37;
+        changed.sockets[2].dest_port = 777;
+        writeDefaults(kFirstModem, changed);
+
+        Run r;
+        QTRY_VERIFY_WITH_TIMEOUT((r = cli({"diff", path("a.json"), kFirstModem})).exit == 1, 20000);
+        QVERIFY2(r.out.contains("defaults.tx_power_mode_percent: 100 -> 37"), qPrintable(r.out));
+        QVERIFY(r.out.contains("defaults.sockets[2].dest_port: 10003 -> 777"));
+        QCOMPARE(r.out.count('\n'), 2);
+
+        r = cli({"restore", path("a.json"), kFirstModem});
+        QVERIFY2(r.exit == 0, qPrintable(r.err));
+        QVERIFY(r.out.contains("defaults, converters, session secret"));
+        r = cli({"diff", path("a.json"), kFirstModem});
+        QCOMPARE(r.exit, 0);
+        QCOMPARE(r.out, QString());
+    }
+
+    void backupKeepsTheSecretOnlyWhenAsked()
+    {
+        startSimulator();
+        QCOMPARE(cli({"backup", kFirstModem, "-o", path("plain.json")}).exit, 0);
+        ModemConfiguration c;
+        QString error;
+        QVERIFY(configfile::readFile(path("plain.json"), c, error));
+        QVERIFY(!c.secret);
+        QFile f(path("plain.json"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY(!f.readAll().contains("secret_base64"));
+    }
+
+    void damagedAnswersNeverReachABackup_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::newRow("cut short") << "truncate";
+        QTest::newRow("bad signature") << "signature";
+    }
+
+    void damagedAnswersNeverReachABackup()
+    {
+        QFETCH(QString, damage);
+        startSimulator();
+        QVERIFY(simCommand(QStringLiteral("corrupt 1 1 %1").arg(damage)).startsWith("ok"));
+        const Run r = cli({"backup", kFirstModem, "-o", path("a.json"), "--attempts", "2", "--timeout", "3s"});
+        QCOMPARE(r.exit, 1);
+        QVERIFY2(r.err.contains("no answer") && r.err.contains("no file written"), qPrintable(r.err));
+        QVERIFY(!QFile::exists(path("a.json")));
+    }
+
+    void parallelBackupWritesOneFilePerModem()
+    {
+        startSimulator();
+        const Run r = cli({"backup", kFirstModem, kSecondModem, "-o", path("fleet"), "--jobs", "2"});
+        QCOMPARE(r.exit, 0);
+        for (const QString& modem : {kFirstModem, kSecondModem}) {
+            ModemConfiguration c;
+            QString error;
+            QVERIFY2(configfile::readFile(path("fleet/%1_40005.json").arg(modem), c, error), qPrintable(error));
+            QCOMPARE(c.source, modem + ":40005");
+            QCOMPARE(QHostAddress(c.defaults.ip_addr).toString(), modem);
+        }
+    }
+
+    void restoreRefusesBadInputAndSendsNothing_data()
+    {
+        QTest::addColumn<QByteArray>("edit");   // "field=value" applied to a good file, or a whole file
+        QTest::addColumn<QStringList>("extra");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("newer version") << QByteArray("format_version=2") << QStringList() << "newer";
+        QTest::newRow("missing field") << QByteArray("-tx_mute") << QStringList() << "defaults.tx_mute: missing";
+        QTest::newRow("power above 100") << QByteArray("tx_power_mode_percent=101") << QStringList()
+                                         << "defaults.tx_power_mode_percent: 101 is out of range";
+        QTest::newRow("not json") << QByteArray("!{") << QStringList() << "not JSON";
+        QTest::newRow("malformed address") << QByteArray() << QStringList{"300.1.2.3"} << "bad modem address";
+        QTest::newRow("broadcast without yes") << QByteArray() << QStringList{"127.0.18.255"} << "broadcast";
+    }
+
+    void restoreRefusesBadInputAndSendsNothing()
+    {
+        QFETCH(QByteArray, edit);
+        QFETCH(QStringList, extra);
+        QFETCH(QString, message);
+        ModemConfiguration good;
+        QJsonObject root = QJsonDocument::fromJson(configfile::toJson(good)).object();
+        QJsonObject defaults = root.value("defaults").toObject();
+        if (edit.startsWith('-')) {
+            defaults.remove(QString::fromUtf8(edit.mid(1)));
+        } else if (edit.contains('=')) {
+            const QString key = QString::fromUtf8(edit.left(edit.indexOf('=')));
+            const int value = edit.mid(edit.indexOf('=') + 1).toInt();
+            if (root.contains(key))
+                root.insert(key, value);
+            else
+                defaults.insert(key, value);
+        }
+        root.insert("defaults", defaults);
+        writeFile("bad.json", edit.startsWith('!') ? edit.mid(1) : QJsonDocument(root).toJson());
+
+        const Run r = cli({"restore", path("bad.json"), extra.isEmpty() ? kQuietModem : extra.first()});
+        QCOMPARE(r.exit, 2);
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        QCOMPARE(r.err.count('\n'), 1);
+        QVERIFY(quietReceived().isEmpty());
+    }
+
+    void badInputGetsOneLineAndSendsNothing_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("unknown command") << QStringList{"reset", kQuietModem} << "unknown command";
+        QTest::newRow("unknown option") << QStringList{"status", kQuietModem, "--fast"} << "unknown option --fast";
+        QTest::newRow("option without value") << QStringList{"backup", kQuietModem, "-o"} << "needs a value";
+        QTest::newRow("port beyond 16 bits") << QStringList{"status", kQuietModem + ":70000"} << "bad modem address";
+        QTest::newRow("multicast") << QStringList{"reboot", "239.1.1.1"} << "not a single host";
+        QTest::newRow("power 101 %") << QStringList{"set-power", kQuietModem, "101"} << "0..100";
+        QTest::newRow("unknown antenna") << QStringList{"set-antenna", kQuietModem, "yagi"} << "sector or omni";
+        QTest::newRow("bad timeout") << QStringList{"status", kQuietModem, "--timeout", "soon"} << "bad --timeout";
+        QTest::newRow("jobs of 0") << QStringList{"backup", kQuietModem, "-o", "x", "--jobs", "0"} << "bad --jobs";
+        QTest::newRow("shared port for parallel jobs")
+            << QStringList{"backup", kQuietModem, "-o", "x", "--jobs", "2", "--port", "40999"} << "--port";
+        QTest::newRow("diff with a missing file") << QStringList{"diff", "missing.json", kQuietModem}
+                                                  << "neither a file nor a modem address";
+    }
+
+    void badInputGetsOneLineAndSendsNothing()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, message);
+        const Run r = cli(arguments);
+        QCOMPARE(r.exit, 2);
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        QCOMPARE(r.err.count('\n'), 1);
+        QVERIFY(quietReceived().isEmpty());
+    }
+
+    void restoreMovesTheModemOnlyWhenTold_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("exit");
+        QTest::addColumn<QString>("address"); // the modem's own address afterwards
+        QTest::newRow("kept by default") << QStringList() << 0 << kSecondModem;
+        QTest::newRow("file's address without --yes") << QStringList{"--take-address"} << 2 << kSecondModem;
+        QTest::newRow("file's address with --yes") << QStringList{"--take-address", "--yes"} << 0 << kFirstModem;
+    }
+
+    void restoreMovesTheModemOnlyWhenTold()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(int, exit);
+        QFETCH(QString, address);
+        startSimulator();
+        QCOMPARE(cli({"backup", kFirstModem, "-o", path("a.json")}).exit, 0);
+        const Run r = cli(QStringList{"restore", path("a.json"), kSecondModem} + options);
+        QCOMPARE(r.exit, exit);
+        const Run status = cli({"status", kSecondModem, "--json"});
+        const QJsonObject defaults = QJsonDocument::fromJson(status.out.toUtf8()).object().value("REP_DEFAULTS_SET").toObject();
+        QCOMPARE(defaults.value("ip_addr").toString(), address);
+        // A refused restore writes nothing: the second modem keeps its own role.
+        QCOMPARE(defaults.value("opmode").toInt() & 0x1F, exit == 0 ? 8 : 9);
+    }
+
+    void readBackMismatchIsReported()
+    {
+        startSimulator();
+        QCOMPARE(cli({"backup", kFirstModem, "-o", path("a.json")}).exit, 0);
+        QVERIFY(simCommand("corrupt 1 1 random").startsWith("ok"));
+        const Run r = cli({"restore", path("a.json"), kFirstModem, "--attempts", "2"});
+        QCOMPARE(r.exit, 1);
+        QVERIFY2(r.err.contains("read-back of the defaults differs"), qPrintable(r.err));
+        QVERIFY(r.err.contains("partly written configuration; confirmed: nothing"));
+    }
+
+    void dryRunSendsNothing()
+    {
+        writeFile("a.json", configfile::toJson(ModemConfiguration()));
+        const Run r = cli({"restore", path("a.json"), kQuietModem, "--dry-run"});
+        QCOMPARE(r.exit, 0);
+        QVERIFY(r.out.contains("defaults (0104), 1156 payload bytes"));
+        QVERIFY(r.out.contains("converters (010b), 128 payload bytes"));
+        QVERIFY(quietReceived().isEmpty());
+    }
+
+    void serviceCommandsSendTheStationsBytes_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("frame");
+        QTest::addColumn<int>("count");
+        QTest::newRow("reboot") << QStringList{"reboot"} << QByteArray::fromHex("01ff00000501dddddddd") << 5;
+        QTest::newRow("forget") << QStringList{"forget"} << QByteArray::fromHex("01ff00000501cccccccc") << 5;
+        QTest::newRow("power 40 %") << QStringList{"set-power", "", "40"} << QByteArray::fromHex("01ff00000e0128") << 1;
+        QTest::newRow("omnidirectional") << QStringList{"set-antenna", "", "omni"} << QByteArray::fromHex("01ff0000030101")
+                                         << 1;
+    }
+
+    void serviceCommandsSendTheStationsBytes()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, frame);
+        QFETCH(int, count);
+        if (arguments.size() > 1)
+            arguments[1] = kQuietModem;
+        else
+            arguments << kQuietModem;
+        cli(arguments + QStringList{"--attempts", "1", "--timeout", "300ms"});
+        const QList<QNetworkDatagram> got = quietReceived();
+        QCOMPARE(got.size(), count);
+        for (const QNetworkDatagram& d : got) {
+            QCOMPARE(d.data(), frame);
+            QVERIFY(d.senderPort() != 40005); // an ephemeral port, never the station's
+        }
+    }
+
+    void setChannelAcceptsOnlyChannelsOfTheBandPlan_data()
+    {
+        QTest::addColumn<QString>("mhz");
+        QTest::addColumn<int>("exit");
+        QTest::newRow("a channel") << "1420" << 0;
+        QTest::newRow("between channels") << "1425" << 2;
+        QTest::newRow("not a number") << "abc" << 2;
+    }
+
+    void setChannelAcceptsOnlyChannelsOfTheBandPlan()
+    {
+        QFETCH(QString, mhz);
+        QFETCH(int, exit);
+        startSimulator();
+        QCOMPARE(cli({"set-channel", kFirstModem, mhz}).exit, exit);
+        const Run status = cli({"status", kFirstModem, "--json"});
+        const double hz = QJsonDocument::fromJson(status.out.toUtf8()).object().value("REP_RX_FREQUENCY").toObject()
+                              .value("frequency_hz").toDouble();
+        QCOMPARE(hz, exit == 0 ? mhz.toDouble() * 1e6 : 1400e6);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFleetCli)
+#include "tst_fleetcli.moc"
