@@ -4,6 +4,7 @@
 #include <QMainWindow>
 #include <QScreen>
 #include <QScrollArea>
+#include <QStyle>
 
 namespace screenfit {
 
@@ -21,7 +22,9 @@ QScrollArea* wrapCentral(QMainWindow* window)
     if (auto* existing = qobject_cast<QScrollArea*>(window->centralWidget());
         existing && existing->objectName() == kScrollAreaName)
         return existing;
-    const QSize designed = window->size();
+    // The form's own minimum sizes may make the window larger than its designed size; that is
+    // the size it opens with when nothing scrolls.
+    const QSize designed = window->size().expandedTo(window->minimumSizeHint());
     QWidget* content = window->takeCentralWidget();
     auto* area = new QScrollArea(window);
     area->setObjectName(kScrollAreaName);
@@ -37,9 +40,12 @@ void fitInto(QMainWindow* window, const QRect& available)
 {
     const QSize room(available.width() - kBorders, available.height() - kTitleBar);
     const QSize designed = window->size();
-    const QSize fitted = designed.boundedTo(room);
+    QSize fitted = designed.boundedTo(room);
     if (fitted == designed || fitted.isEmpty())
         return;
+    // A cut height brings a vertical scroll bar; widen for it where there is room.
+    if (fitted.height() < designed.height())
+        fitted.setWidth(qMin(room.width(), designed.width() + window->style()->pixelMetric(QStyle::PM_ScrollBarExtent)));
     window->resize(fitted);
     window->move(available.left() + (available.width() - fitted.width()) / 2, available.top());
 }
