@@ -24,6 +24,8 @@ QScrollArea* wrapCentral(QMainWindow* window)
         return existing;
     // The form's own minimum sizes may make the window larger than its designed size; that is
     // the size it opens with when nothing scrolls.
+    // Polished first: the style and font change the sizes the layout asks for.
+    window->ensurePolished();
     const QSize designed = window->size().expandedTo(window->minimumSizeHint());
     QWidget* content = window->takeCentralWidget();
     auto* area = new QScrollArea(window);
