@@ -4,16 +4,15 @@
 # station closes. Arguments go to the station, e.g. bash scripts/run.sh --log-dir /tmp/logs.
 # The simulator reads control lines from a named pipe while the station runs:
 #     echo "loss 1 0.5" > build/sim-control
-# Packet logs of the station go to build/station-logs/. Started with sudo, the station and the
-# simulator run as the user who called sudo, not as root.
+# Packet logs of the station go to build/station-logs/. Started with sudo, only the packages are
+# installed as root: building, the station and the simulator run as the user who called sudo.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 export BUILD_DIR="${BUILD_DIR:-$root/build}"
 
 bash "$root/scripts/install-deps.sh" build
-bash "$root/scripts/build.sh"
 
-# The user who runs the programs: under sudo, the one who called it.
+# The user who builds and runs the programs: under sudo, the one who called it.
 as_user=()
 owner="$(id -un)"
 if [ "$(id -u)" -eq 0 ] && [ -n "${SUDO_USER:-}" ] && [ "$SUDO_USER" != root ]; then
@@ -22,6 +21,15 @@ if [ "$(id -u)" -eq 0 ] && [ -n "${SUDO_USER:-}" ] && [ "$SUDO_USER" != root ]; 
   user_runtime="/run/user/$(id -u "$owner")"
   [ -d "$user_runtime" ] && export XDG_RUNTIME_DIR="$user_runtime"
 fi
+# A tree the user cannot write (made by an earlier run as root) is built as root.
+builder=("${as_user[@]}")
+if [ ${#as_user[@]} -gt 0 ] && ! "${as_user[@]}" test -w "$root" -a -w "$(dirname "$BUILD_DIR")"; then
+  builder=()
+fi
+if [ ${#as_user[@]} -gt 0 ] && [ -e "$BUILD_DIR" ] && ! "${as_user[@]}" test -w "$BUILD_DIR"; then
+  builder=()
+fi
+"${builder[@]}" bash "$root/scripts/build.sh"
 
 logs="$BUILD_DIR/station-logs"
 control="$BUILD_DIR/sim-control"
