@@ -80,6 +80,38 @@ private slots:
         opened->hide();
     }
 
+    // How a later window (the journal, the history) joins: its own action, then remembered by name.
+    void windowWithItsOwnActionJoinsMenuAndIsRemembered()
+    {
+        MainWindow* window = station->window.get();
+        QWidget journal;
+        journal.setWindowTitle("journal");
+        QAction open("Журнал");
+        open.setShortcut(Qt::Key_F4);
+        connect(&open, &QAction::triggered, &journal, &QWidget::show);
+        window->windowsMenu().addWindow("journal", &open, &journal);
+        QVERIFY(window->windowsMenu().menu()->actions().contains(&open));
+
+        window->show();
+        QApplication::setActiveWindow(window);
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QTest::keyClick(window, Qt::Key_F4);
+        QTRY_VERIFY(journal.isVisible());
+
+        const QRect placed(200, 150, 480, 360);
+        {
+            WindowGeometryStore store(*settings);
+            for (const WindowsMenu::Entry& entry : window->windowsMenu().windows())
+                store.track(entry.window, entry.name);
+            journal.setGeometry(placed);
+            QVERIFY(QTest::qWaitForWindowExposed(&journal));
+            journal.hide();
+        }
+        QWidget nextRun;
+        WindowGeometryStore(*settings).track(&nextRun, "journal");
+        QCOMPARE(nextRun.geometry(), placed);
+    }
+
     void settingsActionFollowsTheServiceCode_data()
     {
         QTest::addColumn<QString>("keys");
