@@ -9,9 +9,9 @@ mkdir -p "$icons"
 
 python3 - "$root/scripts/make-artwork.py" "$icons/zarnik-station.svg" <<'PY'
 import importlib.util, sys
-spec = importlib.util.spec_from_file_location("artwork", sys.argv[1])
-artwork = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(artwork)
+loader_source = importlib.util.spec_from_file_location("artwork", sys.argv[1])
+artwork = importlib.util.module_from_spec(loader_source)
+loader_source.loader.exec_module(artwork)
 with open(sys.argv[2], "w", encoding="utf-8") as f:
     f.write(artwork.logo_svg())
 PY
