@@ -38,6 +38,11 @@ constexpr quint8 kLastStage = sizeof(kPollingStages) / sizeof(kPollingStages[0])
 } // namespace
 
 MainWindow::MainWindow(QWidget* parent)
+    : MainWindow(StationStart(), parent)
+{
+}
+
+MainWindow::MainWindow(const StationStart& start, QWidget* parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
     , defaults(this)
@@ -54,6 +59,15 @@ MainWindow::MainWindow(QWidget* parent)
     chatPanel.setWindowFlags(Qt::Window | Qt::WindowCloseButtonHint);
     // Closing the main window ends the program, also while the chat panel is open.
     chatPanel.setAttribute(Qt::WA_QuitOnClose, false);
+    windows.attach(this);
+    windows.addWindow(QStringLiteral("settings"), QStringLiteral("Настройки"), Qt::Key_F2, &defaults,
+                      ui->op_control_settings_pb);
+    windows.addWindow(QStringLiteral("chat"), QStringLiteral("Голос и чат"), Qt::Key_F3, &chatPanel);
+    if (start.port)
+        ui->pc_port_spb->setValue(*start.port);
+    QString logDirectory = start.logDirectory;
+    if (!logDirectory.isEmpty())
+        client.set_logger_path(logDirectory);
 
     initTimer.setInterval(100);
     initTimer.setSingleShot(true);

@@ -10,7 +10,9 @@
 #include "records.h"
 #include "status_display.h"
 #include "status_records.h"
+#include "station_start.h"
 #include "stepping_motor.h"
+#include "windows_menu.h"
 
 #include <QButtonGroup>
 #include <QHash>
@@ -42,7 +44,10 @@ public:
     };
 
     explicit MainWindow(QWidget* parent = nullptr);
+    explicit MainWindow(const StationStart& start, QWidget* parent = nullptr);
     ~MainWindow() override;
+
+    WindowsMenu& windowsMenu() { return windows; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -196,4 +201,5 @@ private:
     KeyCode settingsCode;
     // Items of the abonent list by their key "address:port", so a report touches one item.
     QHash<QString, QListWidgetItem*> abonentItems;
+    WindowsMenu windows;
 };
