@@ -1,5 +1,5 @@
 #pragma once
-// Names of the control protocol's opcodes, for event lines and for options that name reports.
+// Names of the control protocol's opcodes, for event lines, log readers and options that name reports.
 
 #include <QString>
 #include <optional>
