@@ -163,8 +163,10 @@ LogReader::Item LogReader::frameRecord(LogRecord& record, LogDamage& damage)
     }
     const qint64 last = qMin(size - kHeaderSize - kSignatureSize, frame + kMaxFrame);
     const qint64 q = findHeader(frame + kSignatureSize, last, &t);
+    // Only truncation makes a datagram shorter than its length; bytes past that length before
+    // the next header are damage, reported by the next call.
     if (q >= 0)
-        return emitRecord(q, record);
+        return emitRecord(end >= 0 && end < q ? end : q, record);
     if (size - frame <= kMaxFrame) {
         if (m_following)
             return NeedMore;
