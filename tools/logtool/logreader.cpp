@@ -170,9 +170,10 @@ LogReader::Item LogReader::frameRecord(LogRecord& record, LogDamage& damage)
     if (size - frame <= kMaxFrame) {
         if (m_following)
             return NeedMore;
-        if (end > size)
+        // Every frame the station writes holds at least the frame header.
+        if (end > size || size - frame < protocol::kHeaderSize)
             return emitDamage(LogDamage::TornTail, m_base + p, size - p, damage);
-        return emitRecord(size, record);
+        return emitRecord(end >= 0 ? end : size, record);
     }
     // No header follows within the largest frame: keep what the table frames, the rest is damage.
     if (end >= 0 && end <= size)
