@@ -52,17 +52,25 @@ inline QByteArray idStatistic(int entries)
 inline QVector<QByteArray> everyOpcode()
 {
     QVector<QByteArray> frames;
-    for (quint16 opcode : {0x0000, 0x0101, 0x0102, 0x0103, 0x0104, 0x0105, 0x0106, 0x0107, 0x0108, 0x010B, 0x010E,
-                           0x010F}) {
+    for (quint16 opcode : {0x0000, 0x0101, 0x0102, 0x0103, 0x0105, 0x0106, 0x0107, 0x0108, 0x010B, 0x010E, 0x010F})
         frames.append(request(opcode, QByteArray(protocol::kPayloadSize, '\x05')));
-    }
+    ModemDefaults defaults;
+    defaults.opmode = 41;
+    defaults.rx_frequency = defaults.tx_frequency = 1433000000;
+    defaults.ip_addr = 0xC0A80B0C;
+    defaults.prefix = 24;
+    defaults.sockets[3] = {10004, 10004, 0xC0A80BCD};
+    defaults.tx_power_mode = 60;
+    defaults.gst_string_fm2 = "videotestsrc ! x264enc ! rtph264pay";
+    frames.append(request(CMD_DEFAULTS_SET, records::encodeDefaults(defaults)));
     SessionSecret secret;
     secret.save = true;
     secret.secret = "0123456789abcdef";
     frames.append(request(CMD_SESSION_SECRET, records::encodeSessionSecret(secret)));
     quint16 seqnum = 1;
+    frames.append(protocol::buildReport(REP_DEFAULTS_SET, seqnum++, records::encodeDefaults(defaults)));
     for (quint16 opcode = 0x8101; opcode <= 0x810E; ++opcode) {
-        if (opcode == REP_ID_STATISTIC || opcode == REP_SESSION_SECRET)
+        if (opcode == REP_ID_STATISTIC || opcode == REP_SESSION_SECRET || opcode == REP_DEFAULTS_SET)
             continue;
         const uchar zero[2] = {0, 0};
         const int length = protocol::payloadLength(opcode, zero);
