@@ -9,10 +9,8 @@
 namespace {
 
 constexpr quint32 kSetupBase = 0xFF000000;
-constexpr int kCodeSize = 4;
 constexpr int kHsModulationSize = 2;
 constexpr int kSocketCount = 5;
-constexpr int kConverterCount = 4;
 
 // The payload length below which a record's fields are not shown.
 // -1 for an opcode without a record.
