@@ -7,7 +7,6 @@
 
 #include <QList>
 #include <QString>
-#include <cstdio>
 #include <ctime>
 
 namespace {
@@ -15,8 +14,28 @@ namespace {
 void appendNumber(QByteArray& out, qint64 value)
 {
     char digits[24];
-    const int n = std::snprintf(digits, sizeof digits, "%lld", static_cast<long long>(value));
-    out.append(digits, n);
+    int n = 0;
+    quint64 magnitude = value < 0 ? 0 - quint64(value) : quint64(value);
+    do {
+        digits[n++] = char('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (value < 0)
+        out.append('-');
+    while (n > 0)
+        out.append(digits[--n]);
+}
+
+void appendOpcode(QByteArray& out, quint16 opcode)
+{
+    if (const char* known = opcodenames::knownName(opcode)) {
+        out.append(known);
+        return;
+    }
+    static const char kHex[] = "0123456789abcdef";
+    out.append("0x");
+    for (int shift = 12; shift >= 0; shift -= 4)
+        out.append(kHex[(opcode >> shift) & 0xF]);
 }
 
 void appendPeer(QByteArray& out, const LogRecord& r)
@@ -64,7 +83,10 @@ bool needsQuotes(const char* p, int n)
 
 void appendCsvCell(QByteArray& out, const QByteArray& cell)
 {
-    if (cell.contains(',') || cell.contains('"') || cell.contains('\n') || cell.contains('\r')) {
+    bool quote = false;
+    for (const char c : cell)
+        quote = quote || c == ',' || c == '"' || c == '\n' || c == '\r';
+    if (quote) {
         out.append('"');
         for (const char c : cell) {
             if (c == '"')
@@ -157,7 +179,6 @@ void LogFormatter::append(QByteArray& out, const LogRecord& record, const Record
 {
     const bool whole = record.frame.size() >= protocol::kHeaderSize;
     const protocol::FrameHeader h = protocol::parseHeader(record.frame);
-    const QByteArray opcode = whole ? opcodenames::name(h.opcode).toLatin1() : QByteArray();
     const int length = qMax(0, record.frame.size() - protocol::kHeaderSize);
     const char* dir = record.direction == 1 ? "out" : "in";
 
@@ -167,7 +188,10 @@ void LogFormatter::append(QByteArray& out, const LogRecord& record, const Record
         out.append(record.direction == 1 ? " out " : " in  ");
         appendPeer(out, record);
         out.append(' ');
-        out.append(whole ? opcode : QByteArrayLiteral("(short frame)"));
+        if (whole)
+            appendOpcode(out, h.opcode);
+        else
+            out.append("(short frame)");
         if (whole) {
             out.append(" seq=");
             appendNumber(out, h.seqnum);
@@ -186,16 +210,17 @@ void LogFormatter::append(QByteArray& out, const LogRecord& record, const Record
         out.append(',');
         appendPeer(out, record);
         out.append(',');
-        out.append(opcode);
+        if (whole)
+            appendOpcode(out, h.opcode);
         out.append(',');
         if (whole)
             appendNumber(out, h.seqnum);
         out.append(',');
         appendNumber(out, length);
         out.append(',');
-        QByteArray cell;
-        appendFieldsText(cell, fields);
-        appendCsvCell(out, cell);
+        m_cell.resize(0);
+        appendFieldsText(m_cell, fields);
+        appendCsvCell(out, m_cell);
         break;
     }
     case Jsonl:
@@ -210,7 +235,7 @@ void LogFormatter::append(QByteArray& out, const LogRecord& record, const Record
         out.append("\",\"opcode\":");
         if (whole) {
             out.append('"');
-            out.append(opcode);
+            appendOpcode(out, h.opcode);
             out.append("\",\"seqnum\":");
             appendNumber(out, h.seqnum);
         } else {

@@ -11,7 +11,7 @@ class LogFormatter {
 public:
     enum Format { Text, Csv, Jsonl };
 
-    explicit LogFormatter(Format format) : m_format(format) {}
+    explicit LogFormatter(Format format) : m_format(format) { m_cell.reserve(4096); }
 
     // The CSV header line; empty for the other formats.
     QByteArray header() const;
@@ -29,4 +29,5 @@ private:
     Format m_format;
     qint64 m_cachedSecond = -1;
     char m_cachedStamp[20] = {};
+    QByteArray m_cell; // the CSV fields cell being built, reused
 };

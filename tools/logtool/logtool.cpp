@@ -19,6 +19,7 @@ LogTool::LogTool(const LogToolOptions& options, std::FILE* out, std::FILE* err)
     , m_err(err)
     , m_formatter(options.format)
 {
+    m_pending.reserve(kFlushBytes + 64 * 1024);
 }
 
 int LogTool::run()
@@ -111,6 +112,6 @@ void LogTool::flush()
 {
     if (!m_pending.isEmpty())
         std::fwrite(m_pending.constData(), 1, size_t(m_pending.size()), m_out);
-    m_pending.clear();
+    m_pending.resize(0);
     std::fflush(m_out);
 }

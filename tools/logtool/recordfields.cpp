@@ -248,8 +248,11 @@ QByteArray RecordFields::find(const char* name) const
 
 void RecordFields::clear()
 {
-    m_fields.clear();
-    m_values.clear();
+    m_fields.resize(0);
+    // Keeps the buffer: a reserved QByteArray is not freed when resized to 0.
+    if (m_values.capacity() == 0)
+        m_values.reserve(4096);
+    m_values.resize(0);
 }
 
 void RecordFields::begin(const char* name, RecordField::Kind kind)
