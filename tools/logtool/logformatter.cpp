@@ -14,16 +14,15 @@ namespace {
 void appendNumber(QByteArray& out, qint64 value)
 {
     char digits[24];
-    int n = 0;
+    char* p = digits + sizeof digits;
     quint64 magnitude = value < 0 ? 0 - quint64(value) : quint64(value);
     do {
-        digits[n++] = char('0' + magnitude % 10);
+        *--p = char('0' + magnitude % 10);
         magnitude /= 10;
     } while (magnitude != 0);
     if (value < 0)
-        out.append('-');
-    while (n > 0)
-        out.append(digits[--n]);
+        *--p = '-';
+    out.append(p, int(digits + sizeof digits - p));
 }
 
 void appendOpcode(QByteArray& out, quint16 opcode)
@@ -33,9 +32,9 @@ void appendOpcode(QByteArray& out, quint16 opcode)
         return;
     }
     static const char kHex[] = "0123456789abcdef";
-    out.append("0x");
-    for (int shift = 12; shift >= 0; shift -= 4)
-        out.append(kHex[(opcode >> shift) & 0xF]);
+    const char text[6] = {'0', 'x', kHex[opcode >> 12], kHex[(opcode >> 8) & 0xF], kHex[(opcode >> 4) & 0xF],
+                          kHex[opcode & 0xF]};
+    out.append(text, 6);
 }
 
 void appendPeer(QByteArray& out, const LogRecord& r)
@@ -113,15 +112,15 @@ void LogFormatter::appendTime(QByteArray& out, qint64 timeMs)
         const std::time_t t = std::time_t(second);
         std::tm local{};
         localtime_r(&t, &local);
-        std::strftime(m_cachedStamp, sizeof m_cachedStamp, "%Y-%m-%d %H:%M:%S", &local);
+        std::strftime(m_cachedStamp, 20, "%Y-%m-%d %H:%M:%S", &local);
         m_cachedSecond = second;
     }
-    out.append(m_cachedStamp);
     const int ms = int(timeMs - second * 1000);
-    out.append('.');
-    out.append(char('0' + ms / 100));
-    out.append(char('0' + ms / 10 % 10));
-    out.append(char('0' + ms % 10));
+    m_cachedStamp[19] = '.';
+    m_cachedStamp[20] = char('0' + ms / 100);
+    m_cachedStamp[21] = char('0' + ms / 10 % 10);
+    m_cachedStamp[22] = char('0' + ms % 10);
+    out.append(m_cachedStamp, 23);
 }
 
 void LogFormatter::appendFieldsText(QByteArray& out, const RecordFields& fields) const

@@ -28,6 +28,6 @@ private:
 
     Format m_format;
     qint64 m_cachedSecond = -1;
-    char m_cachedStamp[20] = {};
+    char m_cachedStamp[24] = {}; // date and time of m_cachedSecond, then room for the milliseconds
     QByteArray m_cell; // the CSV fields cell being built, reused
 };

@@ -269,13 +269,12 @@ void RecordFields::end() { m_fields.last().length = m_values.size() - m_fields.l
 void RecordFields::appendUnsigned(quint64 value)
 {
     char digits[24];
-    int n = 0;
+    char* p = digits + sizeof digits;
     do {
-        digits[n++] = char('0' + value % 10);
+        *--p = char('0' + value % 10);
         value /= 10;
     } while (value != 0);
-    while (n > 0)
-        m_values.append(digits[--n]);
+    m_values.append(p, int(digits + sizeof digits - p));
 }
 
 void RecordFields::appendIpv4(quint32 hostOrder)
