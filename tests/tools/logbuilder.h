@@ -31,6 +31,15 @@ inline QByteArray request(quint16 opcode, const QByteArray& payload)
 
 inline QByteArray word(quint16 value) { return QByteArray(1, char(value & 0xFF)) + char(value >> 8); }
 
+// Bytes that differ from their neighbours, so a field read at a wrong offset shows.
+inline QByteArray pattern(int size, int seed)
+{
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i)
+        bytes[i] = char((i * 37 + seed) & 0xFF);
+    return bytes;
+}
+
 inline QByteArray idStatistic(int entries)
 {
     IdStatistic s;
@@ -53,7 +62,7 @@ inline QVector<QByteArray> everyOpcode()
 {
     QVector<QByteArray> frames;
     for (quint16 opcode : {0x0000, 0x0101, 0x0102, 0x0103, 0x0105, 0x0106, 0x0107, 0x0108, 0x010B, 0x010E, 0x010F})
-        frames.append(request(opcode, QByteArray(protocol::kPayloadSize, '\x05')));
+        frames.append(request(opcode, pattern(protocol::kPayloadSize, opcode)));
     ModemDefaults defaults;
     defaults.opmode = 41;
     defaults.rx_frequency = defaults.tx_frequency = 1433000000;
@@ -74,7 +83,7 @@ inline QVector<QByteArray> everyOpcode()
             continue;
         const uchar zero[2] = {0, 0};
         const int length = protocol::payloadLength(opcode, zero);
-        frames.append(protocol::buildReport(opcode, seqnum++, QByteArray(length, char(opcode & 0x7F))));
+        frames.append(protocol::buildReport(opcode, seqnum++, pattern(length, opcode)));
     }
     frames.append(protocol::buildReport(REP_UNSUPPORTED, seqnum++, word(REP_PARAMETERS)));
     frames.append(protocol::buildReport(REP_ID_STATISTIC, seqnum++, idStatistic(3)));
