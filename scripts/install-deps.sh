@@ -14,6 +14,7 @@ packages=(
   clang libclang-rt-14-dev
   librsvg2-bin
   dpkg-dev lintian desktop-file-utils appstream xdotool
+  tshark
 )
 
 # Wanted only by the tests, the artwork and the screenshot; everything else is needed to build.

@@ -1,5 +1,6 @@
 // zarnik-sim: a network of simulated modems on loopback for the control station.
 
+#include "pcapwriter.h"
 #include "ptyattenuator.h"
 #include "simconfig.h"
 #include "simnetwork.h"
@@ -76,6 +77,15 @@ int main(int argc, char* argv[])
     }
 
     QString error;
+    PcapWriter capture;
+    if (!config.pcapPath.isEmpty()) {
+        capture.setFlushEachPacket(true);
+        if (!capture.open(config.pcapPath, error)) {
+            std::fprintf(stderr, "zarnik-sim: %s\n", error.toUtf8().constData());
+            return 1;
+        }
+        network.setCapture(&capture);
+    }
     if (!network.start(error)) {
         std::fprintf(stderr, "zarnik-sim: %s\n", error.toUtf8().constData());
         return 1;

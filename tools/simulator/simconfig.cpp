@@ -125,6 +125,7 @@ ParseResult parse(const QStringList& arguments, SimConfig& config)
         {QStringLiteral("duplicate"), QStringLiteral("Probability that a datagram goes out twice."), QStringLiteral("P")},
         {QStringLiteral("reorder"), QStringLiteral("Probability that a datagram is held back behind the next."), QStringLiteral("P")},
         {QStringLiteral("corrupt"), QStringLiteral("Probability that a datagram is damaged (signature, length or bytes)."), QStringLiteral("P")},
+        {QStringLiteral("pcap"), QStringLiteral("Write every datagram the modems send and receive into a pcap file."), QStringLiteral("FILE")},
         {QStringLiteral("seed"), QStringLiteral("Seed of the random values (default 1)."), QStringLiteral("N")},
         {{QStringLiteral("v"), QStringLiteral("verbose")}, QStringLiteral("Print one line per simulated event.")},
     };
@@ -161,6 +162,7 @@ ParseResult parse(const QStringList& arguments, SimConfig& config)
     config.idStatistic = parser.isSet(QStringLiteral("id-statistic"));
     config.attenuator = parser.isSet(QStringLiteral("attenuator"));
     config.verbose = parser.isSet(QStringLiteral("verbose"));
+    config.pcapPath = parser.value(QStringLiteral("pcap"));
 
     if (parser.isSet(QStringLiteral("first-address"))) {
         bool ok = false;

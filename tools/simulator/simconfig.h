@@ -26,6 +26,7 @@ struct SimConfig {
     Faults faults;
     quint32 seed = 1;
     bool verbose = false;
+    QString pcapPath; // capture of all the modems' traffic; empty for none
 };
 
 namespace simconfig {

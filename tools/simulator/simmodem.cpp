@@ -1,9 +1,11 @@
 #include "simmodem.h"
 
+#include "pcapwriter.h"
 #include "protocol.h"
 #include "simclock.h"
 
 #include <QNetworkDatagram>
+#include <chrono>
 
 namespace {
 
@@ -23,7 +25,11 @@ SimModem::SimModem(int number, const SimConfig& config, const RadioEnvironment& 
     , m_radio(radio)
     , m_model(number - 1, config.firstAddress + quint32(number - 1), config.profile, seedFor(config.seed, number, 1))
     , m_stepper(config.stepperSpeed, simclock::nowMs())
-    , m_link([this](const QByteArray& d, const QHostAddress& to, quint16 port) { m_control.writeDatagram(d, to, port); },
+    , m_link(
+          [this](const QByteArray& d, const QHostAddress& to, quint16 port) {
+              m_control.writeDatagram(d, to, port);
+              capture(m_address, kControlPort, to, port, d);
+          },
           seedFor(config.seed, number, 2), this)
     , m_clockDrift(seedFor(config.seed, number, 3))
 {
@@ -103,6 +109,7 @@ void SimModem::readControl()
 {
     while (m_control.hasPendingDatagrams()) {
         const QNetworkDatagram datagram = m_control.receiveDatagram();
+        capture(datagram.senderAddress(), quint16(datagram.senderPort()), m_address, kControlPort, datagram.data());
         // Nothing ever goes beyond loopback, not even an answer.
         if (isDown() || !datagram.senderAddress().isLoopback())
             continue;
@@ -134,15 +141,29 @@ void SimModem::readController()
 {
     while (m_controller.hasPendingDatagrams()) {
         const QNetworkDatagram datagram = m_controller.receiveDatagram();
+        capture(datagram.senderAddress(), quint16(datagram.senderPort()), m_address, kStepperPort, datagram.data());
         // The controller hangs on the modem's converter: it is out of reach while the modem restarts.
         if (isDown() || m_controllerSilent || !datagram.senderAddress().isLoopback())
             continue;
         const QList<QByteArray> answers = m_stepper.feed(datagram.data(), simclock::nowMs());
         for (const QString& line : m_stepper.takeEvents())
             note(line);
-        for (const QByteArray& answer : answers)
+        for (const QByteArray& answer : answers) {
             m_controller.writeDatagram(answer, datagram.senderAddress(), quint16(datagram.senderPort()));
+            capture(m_address, kStepperPort, datagram.senderAddress(), quint16(datagram.senderPort()), answer);
+        }
     }
+}
+
+void SimModem::capture(const QHostAddress& from, quint16 fromPort, const QHostAddress& to, quint16 toPort,
+                       const QByteArray& datagram)
+{
+    if (!m_capture)
+        return;
+    const qint64 nowUs = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::system_clock::now().time_since_epoch()).count();
+    m_capture->write(nowUs, from.toIPv4Address(), fromPort, to.toIPv4Address(), toPort, datagram.constData(),
+                     datagram.size());
 }
 
 void SimModem::reportStatus(qint64 now)

@@ -12,6 +12,8 @@
 #include <QRandomGenerator>
 #include <QUdpSocket>
 
+class PcapWriter;
+
 class SimModem : public QObject {
     Q_OBJECT
 public:
@@ -35,6 +37,9 @@ public:
 
     void setControllerSilent(bool silent) { m_controllerSilent = silent; }
 
+    // Every datagram the modem and its controller send or receive also goes into this capture.
+    void setCapture(PcapWriter* capture) { m_capture = capture; }
+
 signals:
     void event(const QString& line);
 
@@ -49,6 +54,8 @@ private:
     void hardReset();
     void reportStatus(qint64 nowMs);
     int nextReportInterval();
+    void capture(const QHostAddress& from, quint16 fromPort, const QHostAddress& to, quint16 toPort,
+                 const QByteArray& datagram);
 
     const int m_number;
     const QHostAddress m_address;
@@ -64,4 +71,5 @@ private:
     qint64 m_downUntilMs = 0;
     qint64 m_reportsPausedUntilMs = 0;
     bool m_controllerSilent = false;
+    PcapWriter* m_capture = nullptr;
 };

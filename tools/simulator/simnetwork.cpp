@@ -37,6 +37,12 @@ bool SimNetwork::start(QString& error)
     return true;
 }
 
+void SimNetwork::setCapture(PcapWriter* capture)
+{
+    for (SimModem* modem : qAsConst(m_modems))
+        modem->setCapture(capture);
+}
+
 void SimNetwork::tick()
 {
     const qint64 now = simclock::nowMs();

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QTimer>
 
+class PcapWriter;
 class SimModem;
 struct ControlCommand;
 
@@ -22,6 +23,9 @@ public:
     bool start(QString& error);
 
     int count() const { return m_modems.size(); }
+
+    // Every modem writes what it sends and receives into this capture (null: none).
+    void setCapture(PcapWriter* capture);
 
     // One control line; the answer is "ok: <line>" or "error: <reason>", after the help text for "help".
     QString execute(const QString& line);

@@ -45,12 +45,19 @@ constexpr Entry kNames[] = {
 
 namespace opcodenames {
 
-QString name(quint16 opcode)
+const char* knownName(quint16 opcode)
 {
     for (const Entry& e : kNames) {
         if (e.opcode == opcode)
-            return QString::fromLatin1(e.name);
+            return e.name;
     }
+    return nullptr;
+}
+
+QString name(quint16 opcode)
+{
+    if (const char* known = knownName(opcode))
+        return QString::fromLatin1(known);
     return QStringLiteral("0x") + protocol::hex4(opcode);
 }
 

@@ -1,0 +1,414 @@
+#include "logbuilder.h"
+#include "logformatter.h"
+#include "opcodenames.h"
+#include "recordfields.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace logbuilder;
+
+namespace {
+
+struct Run {
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run zarnikLog(const QStringList& arguments)
+{
+    QProcess p;
+    p.start(QStringLiteral(ZARNIK_LOG), arguments);
+    Run run;
+    if (!p.waitForFinished(60000))
+        return run;
+    run.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    run.out = p.readAllStandardOutput();
+    run.err = p.readAllStandardError();
+    return run;
+}
+
+QList<QByteArray> lines(const QByteArray& text)
+{
+    QList<QByteArray> result = text.split('\n');
+    if (!result.isEmpty() && result.last().isEmpty())
+        result.removeLast();
+    return result;
+}
+
+// Cells of one CSV line, quotes and doubled quotes undone.
+QStringList csvCells(const QByteArray& line)
+{
+    QStringList cells;
+    QByteArray cell;
+    bool quoted = false;
+    for (int i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quoted && c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+            cell.append('"');
+            ++i;
+        } else if (c == '"') {
+            quoted = !quoted;
+        } else if (c == ',' && !quoted) {
+            cells << QString::fromUtf8(cell);
+            cell.clear();
+        } else {
+            cell.append(c);
+        }
+    }
+    cells << QString::fromUtf8(cell);
+    return cells;
+}
+
+// name=value pairs of a fields cell; quoted values are JSON strings.
+QMap<QString, QString> fieldPairs(const QString& cell)
+{
+    QMap<QString, QString> pairs;
+    int i = 0;
+    while (i < cell.size()) {
+        const int eq = cell.indexOf(QLatin1Char('='), i);
+        if (eq < 0)
+            break;
+        const QString name = cell.mid(i, eq - i);
+        int end = eq + 1;
+        QString value;
+        if (end < cell.size() && cell[end] == QLatin1Char('"')) {
+            ++end;
+            while (end < cell.size() && cell[end] != QLatin1Char('"'))
+                end += cell[end] == QLatin1Char('\\') ? 2 : 1;
+            const QString json = QLatin1Char('[') + cell.mid(eq + 1, end - eq) + QLatin1Char(']');
+            value = QJsonDocument::fromJson(json.toUtf8()).array().at(0).toString();
+            ++end;
+        } else {
+            end = cell.indexOf(QLatin1Char(' '), end);
+            if (end < 0)
+                end = cell.size();
+            value = cell.mid(eq + 1, end - eq - 1);
+        }
+        pairs.insert(name, value);
+        i = end + 1;
+    }
+    return pairs;
+}
+
+QString fieldsText(quint16 opcode, const QByteArray& payload)
+{
+    RecordFields fields;
+    fields.decode(opcode, payload);
+    QStringList parts;
+    for (const RecordField& f : fields.fields())
+        parts << QString::fromLatin1(f.name) + QLatin1Char('=') + QString::fromUtf8(fields.valueBytes(f));
+    return parts.join(QLatin1Char(' '));
+}
+
+} // namespace
+
+// zarnik-log: the fields of each record, its three output formats, filters, statistics, the
+// exit status, following a growing log and the pcap export read by tshark with the dissector.
+class TestZarnikLog : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QString write(const QString& name, const QByteArray& bytes)
+    {
+        QFile f(m_dir.filePath(name));
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+        return f.fileName();
+    }
+
+private slots:
+    void fieldsOfKnownRecords_data()
+    {
+        QTest::addColumn<int>("opcode");
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<QString>("expected");
+
+        VersionInfo v{1, 2, 3, 0x1A2B, 1, 0x0C};
+        QTest::newRow("version") << int(REP_VERSION) << records::encodeVersion(v)
+                                 << "version.major=1 version.minor=2 version.revision=3 version.build=0x00001a2b "
+                                    "version.hardware=0x01 version.function=0x0c";
+        const QByteArray status = QByteArray::fromHex("43015519fe" "6400" "0100" "0200" "5a00" "e02e0000" "00000000"
+                                                      "401f0000" "00000000");
+        QTest::newRow("status") << int(REP_CONT_STATUS) << status
+                                << "status.opmode=67 status.sync=1 status.rssi=85 status.temp1=25 status.temp2=-2 "
+                                   "status.received=100 status.errors=1 status.lost=2 status.sent=90 "
+                                   "status.rx_bits=12000 status.tx_bits=8000";
+        QTest::newRow("status one byte short") << int(REP_CONT_STATUS) << status.left(28) << QString();
+        QTest::newRow("ID statistics holding fewer entries than it names")
+            << int(REP_ID_STATISTIC) << QByteArray(1, '\x05') + idStatistic(2).mid(1)
+            << "idstat.count=5 idstat.own_index=1 idstat.identifier=1,2 idstat.rssi=500,501 idstat.range=1200,1300 "
+               "idstat.rx_first=10,11 idstat.rx_second=20,21 idstat.further=30,31";
+        QTest::newRow("hard reset names the modem") << int(CMD_REBOOT_DEVICE) << QByteArray::fromHex("c0a80b0c")
+                                                    << "service.code=0x0c0ba8c0 service=reset "
+                                                       "service.address=192.168.11.12";
+        QTest::newRow("frequency set-up") << int(CMD_REBOOT_DEVICE) << QByteArray::fromHex("030000ff")
+                                          << "service.code=0xff000003 service=setup-fn3";
+        QTest::newRow("report asked for") << int(CMD_GET_REPORT) << word(REP_VERSION) << "report=REP_VERSION";
+        QTest::newRow("unsupported names an unknown opcode") << int(REP_UNSUPPORTED) << word(0x0109)
+                                                              << "unsupported=0x0109";
+        QTest::newRow("frequency") << int(REP_RX_FREQUENCY) << records::encodeFrequency(1411600000)
+                                   << "frequency=1411600000";
+        QTest::newRow("modulation word") << int(REP_SET_HS_CHANNEL_MOD) << word(0x0100) << "hs_modulation=256";
+        QTest::newRow("band plan") << int(REP_PARAMETERS)
+                                   << records::encodeParameters({1400000000, 1450000000, 10000000})
+                                   << "params.lowest=1400000000 params.highest=1450000000 params.step=10000000";
+        ConverterConfig c;
+        c.converters[1] = {true, 38400, 20001, 30000, 0xC0A80BCD};
+        QTest::newRow("converters") << int(REP_UART_CONV_CONFIG) << records::encodeConverters(c)
+                                    << "conv.enabled=0,1,0,0 conv.baudrate=0,38400,0,0 conv.self_port=0,20001,0,0 "
+                                       "conv.dest_addr=0.0.0.0,192.168.11.205,0.0.0.0,0.0.0.0 "
+                                       "conv.dest_port=0,30000,0,0";
+        QTest::newRow("secret shows only its length") << int(CMD_SESSION_SECRET)
+                                                       << QByteArray::fromHex("1180") + "HIDDENsecret1234" + '\0'
+                                                       << "secret.length=17 secret.save=1";
+        QTest::newRow("unknown opcode") << 0x0109 << QByteArray(8, '\x01') << QString();
+    }
+
+    void fieldsOfKnownRecords()
+    {
+        QFETCH(int, opcode);
+        QFETCH(QByteArray, payload);
+        QFETCH(QString, expected);
+        QCOMPARE(fieldsText(quint16(opcode), payload), expected);
+    }
+
+    void threeFormatsCarryTheSameFacts()
+    {
+        const QVector<QByteArray> frames = everyOpcode() << QByteArray::fromHex("01ff0700090101020304");
+        const QString log = write(QStringLiteral("every.bin"), logOf(frames));
+        const Run text = zarnikLog({log});
+        const Run csv = zarnikLog({QStringLiteral("--format"), QStringLiteral("csv"), log});
+        const Run json = zarnikLog({QStringLiteral("--format"), QStringLiteral("jsonl"), log});
+        QCOMPARE(csv.status, 0);
+        const QList<QByteArray> textLines = lines(text.out);
+        const QList<QByteArray> csvLines = lines(csv.out);
+        const QList<QByteArray> jsonLines = lines(json.out);
+        QCOMPARE(csvLines.first(), QByteArray("time,dir,peer,opcode,seqnum,length,fields"));
+        QCOMPARE(textLines.size(), frames.size());
+        QCOMPARE(csvLines.size(), frames.size() + 1);
+        QCOMPARE(jsonLines.size(), frames.size());
+        for (int i = 0; i < frames.size(); ++i) {
+            const protocol::FrameHeader h = protocol::parseHeader(frames[i]);
+            const QString name = opcodenames::name(h.opcode);
+            const QString dir = h.opcode < REP_UNSUPPORTED ? "out" : "in";
+            const QStringList cells = csvCells(csvLines[i + 1]);
+            QCOMPARE(cells.size(), 7);
+            QCOMPARE(cells.mid(1, 5), (QStringList{dir, "10.0.0.2:40005", name, QString::number(h.seqnum),
+                                                    QString::number(frames[i].size() - 6)}));
+            const QJsonObject o = QJsonDocument::fromJson(jsonLines[i]).object();
+            QCOMPARE(o.value("opcode").toString(), name);
+            QCOMPARE(o.value("seqnum").toInt(), int(h.seqnum));
+            QCOMPARE(o.value("dir").toString(), dir);
+            QCOMPARE(o.value("time").toString(), cells[0]);
+            QCOMPARE(qint64(o.value("time_ms").toDouble()), kStartMs + 7 * i);
+            const QMap<QString, QString> pairs = fieldPairs(cells[6]);
+            const QJsonObject fields = o.value("fields").toObject();
+            QCOMPARE(fields.keys(), pairs.keys());
+            for (auto it = pairs.constBegin(); it != pairs.constEnd(); ++it) {
+                const QJsonValue value = fields.value(it.key());
+                if (value.isDouble() && value.toDouble() > 1e15) { // beyond a double's exact integers
+                    QCOMPARE(value.toDouble(), it.value().toDouble());
+                    continue;
+                }
+                QString rendered = value.isString() ? value.toString() : QString::number(value.toDouble(), 'f', 0);
+                if (value.isArray()) {
+                    QStringList items;
+                    for (const QJsonValue& item : value.toArray())
+                        items << (item.isString() ? item.toString() : QString::number(item.toDouble(), 'f', 0));
+                    rendered = items.join(QLatin1Char(','));
+                }
+                QCOMPARE(rendered, it.value());
+            }
+            const QString textLine = QString::fromUtf8(textLines[i]);
+            QVERIFY2(textLine.startsWith(cells[0]) && textLine.contains(QStringLiteral(" %1 seq=%2 ").arg(name).arg(h.seqnum)),
+                     qPrintable(textLine));
+            QVERIFY2(textLine.endsWith(cells[6]), qPrintable(textLine));
+        }
+        QCOMPARE(fieldPairs(csvCells(csvLines[12]).at(6)).value("defaults.gst_fm2"),
+                 QStringLiteral("videotestsrc ! x264enc ! rtph264pay"));
+    }
+
+    void exitStatusSaysTheFileWasDamaged_data()
+    {
+        QTest::addColumn<QByteArray>("log");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        const QByteArray clean = logOf(everyOpcode());
+        QTest::newRow("clean") << clean << 0 << QString();
+        QTest::newRow("torn tail") << clean.left(clean.size() - 4) << 1
+                                   << QStringLiteral("offset %1: the last 20 bytes are a torn record").arg(clean.size() - 24);
+        QByteArray middle = clean;
+        middle.insert(24, QByteArray(21, '\xEE'));
+        QTest::newRow("garbage in the middle") << middle << 1 << "offset 24: 21 bytes that are no record, skipped";
+    }
+
+    void exitStatusSaysTheFileWasDamaged()
+    {
+        QFETCH(QByteArray, log);
+        const Run run = zarnikLog({QStringLiteral("--format"), QStringLiteral("csv"), write(QStringLiteral("d.bin"), log)});
+        QFETCH(int, status);
+        QCOMPARE(run.status, status);
+        QFETCH(QString, message);
+        if (message.isEmpty())
+            QVERIFY(run.err.isEmpty());
+        else
+            QVERIFY2(run.err.contains(message.toUtf8()), run.err.constData());
+        QCOMPARE(lines(run.out).size() - 1, everyOpcode().size() - (status == 0 ? 0 : log.size() < logOf(everyOpcode()).size() ? 1 : 0));
+    }
+
+    void unusableCommandLineOrFileIsAnError_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("missing file") << QStringList{m_dir.filePath("absent.bin")};
+        QTest::newRow("no file") << QStringList{};
+        QTest::newRow("unknown format") << QStringList{"--format", "xml", "x.bin"};
+        QTest::newRow("bad peer") << QStringList{"--peer", "10.0.0", "x.bin"};
+        QTest::newRow("bad opcode") << QStringList{"--opcode", "REP_NOTHING", "x.bin"};
+        QTest::newRow("bad time") << QStringList{"--since", "yesterday", "x.bin"};
+    }
+
+    void unusableCommandLineOrFileIsAnError()
+    {
+        QFETCH(QStringList, arguments);
+        const Run run = zarnikLog(arguments);
+        QCOMPARE(run.status, 2);
+        QVERIFY(!run.err.isEmpty());
+    }
+
+    void filtersSelectRecords_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("count");
+        const QDateTime third = QDateTime::fromMSecsSinceEpoch(kStartMs + 2000);
+        QTest::newRow("all") << QStringList{} << 6;
+        QTest::newRow("peer address") << QStringList{"--peer", "10.0.0.3"} << 2;
+        QTest::newRow("peer and port") << QStringList{"--peer", "10.0.0.2:40006"} << 1;
+        QTest::newRow("opcode by name") << QStringList{"--opcode", "rep_cont_status"} << 3;
+        QTest::newRow("opcodes by name and number") << QStringList{"--opcode", "REP_VERSION,0x0000"} << 3;
+        QTest::newRow("sent only") << QStringList{"--dir", "out"} << 2;
+        QTest::newRow("received only") << QStringList{"--dir", "in"} << 4;
+        QTest::newRow("since") << QStringList{"--since", third.toString("yyyy-MM-dd hh:mm:ss")} << 4;
+        QTest::newRow("until") << QStringList{"--until", third.toString("yyyy-MM-ddThh:mm:ss")} << 3;
+        QTest::newRow("combined") << QStringList{"--peer", "10.0.0.2", "--dir", "in", "--opcode", "REP_CONT_STATUS"}
+                                  << 2;
+    }
+
+    void filtersSelectRecords()
+    {
+        const QByteArray get = request(CMD_GET_REPORT, word(REP_VERSION));
+        const QByteArray log = record(kStartMs, 1, get) + record(kStartMs + 1000, 0, protocol::buildReport(REP_VERSION, 1, QByteArray(12, 0)))
+            + record(kStartMs + 2000, 0, protocol::buildReport(REP_CONT_STATUS, 2, QByteArray(29, 0)))
+            + record(kStartMs + 3000, 0, protocol::buildReport(REP_CONT_STATUS, 3, QByteArray(29, 0)), 0x0A000002, 40006)
+            + record(kStartMs + 4000, 1, get, 0x0A000003)
+            + record(kStartMs + 5000, 0, protocol::buildReport(REP_CONT_STATUS, 4, QByteArray(29, 0)), 0x0A000003);
+        QFETCH(QStringList, options);
+        const Run run = zarnikLog(options << write(QStringLiteral("f.bin"), log));
+        QCOMPARE(run.status, 0);
+        QFETCH(int, count);
+        QCOMPARE(lines(run.out).size(), count);
+    }
+
+    void statsCountLossOnlyWhereTheModemNumbersItsReports()
+    {
+        QByteArray log;
+        qint64 t = kStartMs;
+        for (quint16 seqnum : {10, 11, 12, 15, 16, 17, 18, 20}) { // 13, 14 and 19 missing
+            log += record(t, 0, protocol::buildReport(REP_CONT_STATUS, seqnum, QByteArray(29, 0)));
+            log += record(t + 1, 0, protocol::buildReport(REP_CONT_STATUS, 0, QByteArray(29, 0)), 0x0A000003);
+            t += 500;
+        }
+        log += record(t, 1, request(CMD_GET_REPORT, word(REP_VERSION)));
+        const Run run = zarnikLog({QStringLiteral("--stats"), write(QStringLiteral("s.bin"), log)});
+        QCOMPARE(run.status, 0);
+        const QString out = QString::fromUtf8(run.out);
+        const int second = out.indexOf(QStringLiteral("10.0.0.3:40005"));
+        QVERIFY(second > 0);
+        const QString numbered = out.left(second);
+        const QString unnumbered = out.mid(second);
+        QVERIFY2(numbered.contains(QStringLiteral("control-link loss: 27.27 % (3 of 11 reports missing by seqnum)")),
+                 qPrintable(out));
+        QVERIFY2(numbered.contains(QRegularExpression(QStringLiteral("REP_CONT_STATUS +8\\n"))), qPrintable(out));
+        QVERIFY2(numbered.contains(QRegularExpression(QStringLiteral("CMD_GET_REPORT +1\\n"))), qPrintable(out));
+        QVERIFY2(numbered.contains(QStringLiteral("status reports: 2.00/s")), qPrintable(out));
+        QVERIFY2(unnumbered.contains(QStringLiteral("loss: unknown")), qPrintable(out));
+    }
+
+    void followPrintsRecordsAsTheStationWritesThem()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("growing.bin"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(record(kStartMs, 1, request(CMD_GET_REPORT, word(REP_VERSION))));
+        file.flush();
+        QProcess follower;
+        follower.start(QStringLiteral(ZARNIK_LOG), {QStringLiteral("--follow"), QStringLiteral("--format"),
+                                                    QStringLiteral("csv"), path});
+        QByteArray seen;
+        QTRY_VERIFY_WITH_TIMEOUT((seen += follower.readAllStandardOutput()).contains("CMD_GET_REPORT"), 20000);
+        const QByteArray reply = record(kStartMs + 3, 0, protocol::buildReport(REP_VERSION, 5, QByteArray(12, 1)));
+        file.write(reply.left(20)); // as if caught in the middle of a write
+        file.flush();
+        file.write(reply.mid(20));
+        file.flush();
+        QTRY_VERIFY_WITH_TIMEOUT((seen += follower.readAllStandardOutput()).contains("REP_VERSION,5,12"), 20000);
+        QVERIFY(follower.readAllStandardError().isEmpty());
+        follower.kill();
+        follower.waitForFinished(5000);
+    }
+
+    void pcapReadByTheDissectorGivesTheSameFactsAsCsv()
+    {
+        const QString tshark = QStandardPaths::findExecutable(QStringLiteral("tshark"));
+        if (tshark.isEmpty())
+            QSKIP("tshark is not installed; the pcap is not checked against the dissector");
+        const QVector<QByteArray> frames = everyOpcode();
+        const QString log = write(QStringLiteral("p.bin"), logOf(frames));
+        const QString pcap = m_dir.filePath(QStringLiteral("p.pcap"));
+        QCOMPARE(zarnikLog({QStringLiteral("--pcap"), pcap, QStringLiteral("--station"),
+                            QStringLiteral("192.168.11.100:40005"), log}).status, 0);
+        const QList<QByteArray> csv = lines(zarnikLog({QStringLiteral("--format"), QStringLiteral("csv"), log}).out);
+
+        QStringList names{"opcode_name", "seqnum", "length"};
+        for (int i = 1; i < csv.size(); ++i)
+            for (const QString& name : fieldPairs(csvCells(csv[i]).at(6)).keys())
+                if (!names.contains(name))
+                    names << name;
+        QStringList arguments{"-X", "lua_script:" ZARNIK_LUA, "-r", pcap, "-T", "fields", "-E", "occurrence=a",
+                              "-e", "ip.src", "-e", "udp.checksum.status", "-e", "ip.checksum.status",
+                              "-o", "udp.check_checksum:TRUE", "-o", "ip.check_checksum:TRUE"};
+        for (const QString& name : names)
+            arguments << "-e" << "zarnik." + name;
+        QProcess p;
+        p.start(tshark, arguments);
+        QVERIFY(p.waitForFinished(60000));
+        const QList<QByteArray> rows = lines(p.readAllStandardOutput());
+        QCOMPARE(rows.size(), frames.size());
+        for (int i = 0; i < rows.size(); ++i) {
+            const QStringList got = QString::fromUtf8(rows[i]).split(QLatin1Char('\t'));
+            const QStringList cells = csvCells(csv[i + 1]);
+            const bool sent = cells[1] == QLatin1String("out");
+            QCOMPARE(got[0], sent ? QStringLiteral("192.168.11.100") : QStringLiteral("10.0.0.2"));
+            QCOMPARE(got[1], QStringLiteral("1")); // checksums good
+            QCOMPARE(got[2], QStringLiteral("1"));
+            QCOMPARE(got.mid(3, 3), cells.mid(3, 3));
+            const QMap<QString, QString> pairs = fieldPairs(cells[6]);
+            for (int n = 3; n < names.size(); ++n) {
+                const QString expected = pairs.value(names[n]);
+                if (got[3 + n] != expected)
+                    QFAIL(qPrintable(QStringLiteral("record %1 %2: %3 = \"%4\" in tshark, \"%5\" in zarnik-log")
+                                         .arg(i).arg(cells[3], names[n], got[3 + n], expected)));
+            }
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestZarnikLog)
+#include "tst_zarniklog.moc"
