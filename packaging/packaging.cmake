@@ -26,9 +26,13 @@ install(FILES ${PACKAGING_DIR}/icons/zarnik-station.svg DESTINATION ${CMAKE_INST
 
 # Man pages and the changelog go in compressed without time stamps, as Debian wants them.
 set(COMPRESSED)
-foreach(page zarnik-station zarnik-sim)
-  configure_file(${PACKAGING_DIR}/man/${page}.1 ${PACKAGING_OUT}/${page}.1 @ONLY)
-  list(APPEND COMPRESSED ${page}.1)
+set(MAN_PAGES)
+foreach(page zarnik-station zarnik-sim zarnik-log zarnik-cli)
+  if(TARGET ${page})
+    configure_file(${PACKAGING_DIR}/man/${page}.1 ${PACKAGING_OUT}/${page}.1 @ONLY)
+    list(APPEND COMPRESSED ${page}.1)
+    list(APPEND MAN_PAGES ${PACKAGING_OUT}/${page}.1.gz)
+  endif()
 endforeach()
 configure_file(${PACKAGING_DIR}/changelog ${PACKAGING_OUT}/changelog @ONLY)
 list(APPEND COMPRESSED changelog)
@@ -40,8 +44,10 @@ foreach(file ${COMPRESSED})
   list(APPEND COMPRESSED_OUTPUTS ${PACKAGING_OUT}/${file}.gz)
 endforeach()
 add_custom_target(package_documents ALL DEPENDS ${COMPRESSED_OUTPUTS})
-install(FILES ${PACKAGING_OUT}/zarnik-station.1.gz ${PACKAGING_OUT}/zarnik-sim.1.gz
-  DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# Wireshark loads Lua dissectors from its global plugin folder.
+install(FILES ${CMAKE_SOURCE_DIR}/tools/wireshark/zarnik.lua
+  DESTINATION lib/${CMAKE_LIBRARY_ARCHITECTURE}/wireshark/plugins)
 install(FILES ${PACKAGING_DIR}/copyright ${PACKAGING_OUT}/changelog.gz
   DESTINATION ${CMAKE_INSTALL_DOCDIR})
 

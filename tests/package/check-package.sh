@@ -25,7 +25,9 @@ shown="$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/zar
 for file in usr/bin/zarnik-station usr/bin/zarnik-sim \
   usr/share/applications/zarnik-station.desktop usr/share/metainfo/ru.zarnik.station.metainfo.xml \
   usr/share/icons/hicolor/scalable/apps/zarnik-station.svg \
+  usr/bin/zarnik-log usr/bin/zarnik-cli usr/lib/x86_64-linux-gnu/wireshark/plugins/zarnik.lua \
   usr/share/man/man1/zarnik-station.1.gz usr/share/man/man1/zarnik-sim.1.gz \
+  usr/share/man/man1/zarnik-log.1.gz usr/share/man/man1/zarnik-cli.1.gz \
   usr/share/doc/zarnik-station/copyright usr/share/doc/zarnik-station/changelog.gz; do
   [ -s "$root/$file" ] || fail "missing $file"
 done
@@ -43,7 +45,7 @@ appstreamcli validate --no-net "$root/usr/share/metainfo/ru.zarnik.station.metai
   || { cat "$scratch/as.log"; fail "appstreamcli validate"; }
 grep -q "version=\"$version\"" "$root/usr/share/metainfo/ru.zarnik.station.metainfo.xml" || fail "metainfo misses release $version"
 
-for page in zarnik-station zarnik-sim; do
+for page in zarnik-station zarnik-sim zarnik-log zarnik-cli; do
   warnings="$(zcat "$root/usr/share/man/man1/$page.1.gz" | groff -man -Tutf8 -ww -z 2>&1)"
   [ -z "$warnings" ] || fail "man page $page: $warnings"
 done
