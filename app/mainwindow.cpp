@@ -2,11 +2,13 @@
 #include "ui_mainwindow.h"
 
 #include "control_records.h"
+#include "operator_awareness.h"
 
 #include <QApplication>
 #include <QDebug>
 #include <QGridLayout>
 #include <QKeyEvent>
+#include <QMenuBar>
 
 namespace {
 
@@ -46,6 +48,8 @@ MainWindow::MainWindow(QWidget* parent)
     , settingsCode(kSettingsButtonCode)
 {
     ui->setupUi(this);
+    awareness = new OperatorAwareness(*this, *ui, client);
+    menuBar()->addAction(awareness->journalWindow().openAction());
     ui->op_control_antenna_sel_sec_pb->setCheckable(true);
     ui->op_control_antenna_sel_omni_pb->setCheckable(true);
     antennaButtons.addButton(ui->op_control_antenna_sel_sec_pb, 0);
@@ -182,6 +186,7 @@ void MainWindow::icdInitialize()
     }
     initTimer.stop();
     ui->pc_port_spb->setStyleSheet(QString());
+    awareness->showPortState();
     client.logger_enable(true);
 }
 

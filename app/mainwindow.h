@@ -20,6 +20,7 @@
 #include <QSvgWidget>
 #include <QTimer>
 
+class OperatorAwareness;
 class QListWidgetItem;
 
 namespace Ui {
@@ -196,4 +197,5 @@ private:
     KeyCode settingsCode;
     // Items of the abonent list by their key "address:port", so a report touches one item.
     QHash<QString, QListWidgetItem*> abonentItems;
+    OperatorAwareness* awareness = nullptr;
 };
