@@ -48,7 +48,7 @@ MainWindow::MainWindow(QWidget* parent)
     , settingsCode(kSettingsButtonCode)
 {
     ui->setupUi(this);
-    awareness = new OperatorAwareness(*this, *ui, client);
+    awareness = new OperatorAwareness(*this, *ui, client, rotator, chatPanel);
     menuBar()->addAction(awareness->journalWindow().openAction());
     ui->op_control_antenna_sel_sec_pb->setCheckable(true);
     ui->op_control_antenna_sel_omni_pb->setCheckable(true);

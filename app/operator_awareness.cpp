@@ -1,18 +1,21 @@
 #include "operator_awareness.h"
 
+#include "chat.h"
 #include "client.h"
 #include "control_records.h"
 #include "mainwindow.h"
 #include "opcodenames.h"
 #include "ui_mainwindow.h"
 
-OperatorAwareness::OperatorAwareness(MainWindow& window, Ui::MainWindow& ui, Client& client)
+OperatorAwareness::OperatorAwareness(MainWindow& window, Ui::MainWindow& ui, Client& client, SteppingMotor& rotator,
+                                     chat& chatPanel)
     : QObject(&window)
     , mainWindow(window)
     , ui(ui)
     , link(client)
     , journalView(stationJournal)
     , abonentHealth(*ui.op_abons_lw, [&client] { return client.now(); })
+    , rotatorState(rotator, *ui.sm_angle_spb)
 {
     setObjectName(QStringLiteral("operatorAwareness"));
     journalView.setAttribute(Qt::WA_QuitOnClose, false);
@@ -26,6 +29,10 @@ OperatorAwareness::OperatorAwareness(MainWindow& window, Ui::MainWindow& ui, Cli
     connect(&abonentHealth, &AbonentHealth::lostCurrentReturned, &returnOffer, &ReturnOffer::offer);
     connect(&returnOffer, &ReturnOffer::accepted, this, &OperatorAwareness::chooseReturned);
     returnOffer.place(qobject_cast<QGridLayout*>(ui.op_abonents_gbx->layout()));
+    rotatorState.setJournal(&stationJournal);
+    rotatorState.place(qobject_cast<QGridLayout*>(ui.op_control_antenna_gbx->layout()));
+    connect(&chatPanel, &chat::call_failed, this,
+            [this](const QString& reason) { stationJournal.append(JournalEntry::Call, QString(), reason); });
     connect(&link, &Client::signal_REP_UNSUPPORTED, this, &OperatorAwareness::journalUnsupported);
 
     for (QWidget* control : std::initializer_list<QWidget*>{ ui.op_control_channel_cmb,

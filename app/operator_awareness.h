@@ -6,28 +6,34 @@
 #include "journal.h"
 #include "journalwindow.h"
 #include "return_offer.h"
+#include "rotator_state.h"
 #include "wheel_guard.h"
 
 #include <QObject>
 
 class Client;
 class MainWindow;
+class SteppingMotor;
+class chat;
 class QListWidgetItem;
 class QSpinBox;
 
 namespace Ui {
 class MainWindow;
+class SteppingMotor;
+class chat;
 }
 
 class OperatorAwareness : public QObject {
     Q_OBJECT
 
 public:
-    OperatorAwareness(MainWindow& window, Ui::MainWindow& ui, Client& client);
+    OperatorAwareness(MainWindow& window, Ui::MainWindow& ui, Client& client, SteppingMotor& rotator, chat& chatPanel);
 
     Journal& journal() { return stationJournal; }
     JournalWindow& journalWindow() { return journalView; }
     AbonentHealth& health() { return abonentHealth; }
+    RotatorState& rotator() { return rotatorState; }
     Client& client() { return link; }
 
     // The operator chose this modem ("address:port").
@@ -48,4 +54,5 @@ private:
     AbonentHealth abonentHealth;
     WheelGuard wheelGuard;
     ReturnOffer returnOffer;
+    RotatorState rotatorState;
 };
