@@ -63,6 +63,8 @@ AbonentHealth::AbonentHealth(QListWidget& list, std::function<qint64()> clock, Q
 
 void AbonentHealth::heard(QListWidgetItem* item, const QString& key, const OpAbonent& abonent)
 {
+    if (!active)
+        return;
     Line& line = lines[key];
     const bool fresh = line.item != item;
     line.item = item;

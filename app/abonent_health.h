@@ -31,6 +31,8 @@ public:
     AbonentHealth(QListWidget& list, std::function<qint64()> clock, QObject* parent = nullptr);
 
     void setJournal(Journal* journal) { this->journal = journal; }
+    // Off: lines stay plain and nothing is tracked; lets a benchmark weigh the decoration.
+    void setActive(bool active) { this->active = active; }
     // Share of the modem's reports lost on the way, for the tooltip.
     void setLossSource(std::function<double(const OpAbonent&)> source) { lossOf = std::move(source); }
 
@@ -78,6 +80,7 @@ private:
     Journal* journal = nullptr;
     QHash<QString, Line> lines;
     QString currentKey;
+    bool active = true;
     QString lostCurrentKey;
     QTimer recheckTimer;
     QIcon icons[2][3]; // [current][state]

@@ -7,6 +7,9 @@ JournalModel::JournalModel(Journal& journal, QObject* parent)
     , journal(journal)
 {
     connect(&journal, &Journal::appended, this, &JournalModel::follow);
+    batchTimer.setSingleShot(true);
+    batchTimer.setInterval(kBatchMs);
+    connect(&batchTimer, &QTimer::timeout, this, &JournalModel::flush);
     setFilter({});
 }
 
@@ -15,6 +18,8 @@ void JournalModel::setFilter(const JournalFilter& filter)
     beginResetModel();
     current = filter;
     serials.clear();
+    pending.clear();
+    batchTimer.stop();
     for (int i = 0; i < journal.size(); ++i) {
         if (current.matches(journal.at(i)))
             serials.append(journal.at(i).serial);
@@ -24,19 +29,33 @@ void JournalModel::setFilter(const JournalFilter& filter)
 
 void JournalModel::follow(const JournalEntry& entry, int)
 {
+    if (current.matches(entry))
+        pending.append(entry.serial);
+    if (!batchTimer.isActive())
+        batchTimer.start();
+}
+
+void JournalModel::flush()
+{
+    const quint64 first = journal.firstSerial();
     int gone = 0;
-    while (gone < serials.size() && serials.at(gone) < journal.firstSerial())
+    while (gone < serials.size() && serials.at(gone) < first)
         ++gone;
     if (gone > 0) {
         beginRemoveRows({}, 0, gone - 1);
         serials.remove(0, gone);
         endRemoveRows();
     }
-    if (!current.matches(entry))
-        return;
-    beginInsertRows({}, serials.size(), serials.size());
-    serials.append(entry.serial);
-    endInsertRows();
+    // A burst longer than the ring drops entries before they were ever shown.
+    int stale = 0;
+    while (stale < pending.size() && pending.at(stale) < first)
+        ++stale;
+    if (stale < pending.size()) {
+        beginInsertRows({}, serials.size(), serials.size() + pending.size() - stale - 1);
+        serials += pending.mid(stale);
+        endInsertRows();
+    }
+    pending.clear();
 }
 
 int JournalModel::rowCount(const QModelIndex& parent) const

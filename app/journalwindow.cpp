@@ -15,9 +15,7 @@ JournalWindow::JournalWindow(Journal& journal, QWidget* parent)
 {
     ui->setupUi(this);
     ui->journal_tv->setModel(&tableModel);
-    ui->journal_tv->verticalHeader()->hide();
-    ui->journal_tv->horizontalHeader()->setStretchLastSection(true);
-    ui->journal_tv->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    ui->journal_tv->header()->setStretchLastSection(true);
     ui->journal_tv->setColumnWidth(JournalModel::TimeColumn, 150);
     ui->journal_tv->setColumnWidth(JournalModel::KindColumn, 150);
     ui->journal_tv->setColumnWidth(JournalModel::ModemColumn, 150);
