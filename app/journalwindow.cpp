@@ -35,6 +35,7 @@ JournalWindow::JournalWindow(Journal& journal, QWidget* parent)
     connect(ui->journal_search_le, &QLineEdit::textChanged, this, &JournalWindow::applyFilter);
     connect(ui->journal_export_pb, &QPushButton::clicked, this, &JournalWindow::chooseExportFile);
     connect(&journal, &Journal::appended, this, &JournalWindow::noteEntry);
+    connect(&tableModel, &QAbstractItemModel::modelReset, this, &JournalWindow::showCount);
     // The view follows new entries only while the operator has not scrolled up to read.
     connect(&tableModel, &QAbstractItemModel::rowsAboutToBeInserted, this, [this] {
         const QScrollBar* bar = ui->journal_tv->verticalScrollBar();
@@ -43,7 +44,9 @@ JournalWindow::JournalWindow(Journal& journal, QWidget* parent)
     connect(&tableModel, &QAbstractItemModel::rowsInserted, this, [this] {
         if (followNewest && isVisible())
             ui->journal_tv->scrollToBottom();
+        showCount();
     });
+    connect(&tableModel, &QAbstractItemModel::rowsRemoved, this, &JournalWindow::showCount);
     for (int i = 0; i < journal.size(); ++i)
         noteEntry(journal.at(i), 0);
     showCount();
@@ -56,6 +59,7 @@ JournalWindow::~JournalWindow()
 
 void JournalWindow::showAndRaise()
 {
+    tableModel.flush();
     show();
     raise();
     activateWindow();
@@ -72,7 +76,6 @@ void JournalWindow::applyFilter()
     filter.search = ui->journal_search_le->text().trimmed();
     tableModel.setFilter(filter);
     ui->journal_tv->scrollToBottom();
-    showCount();
 }
 
 bool JournalWindow::exportTo(const QString& path)
@@ -95,8 +98,6 @@ void JournalWindow::noteEntry(const JournalEntry& entry, int)
         modems.insert(entry.modem);
         ui->journal_modem_cmb->addItem(entry.modem, entry.modem);
     }
-    if (isVisible())
-        showCount();
 }
 
 void JournalWindow::showCount()

@@ -48,6 +48,8 @@ private slots:
         window->findChild<QComboBox*>(QStringLiteral("journal_modem_cmb"))->setCurrentIndex(modemRow);
         window->findChild<QLineEdit*>(QStringLiteral("journal_search_le"))->setText(search);
         QCOMPARE(texts(), shown);
+        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("journal_count_l"))->text(),
+                 QStringLiteral("Показано %1 из 4").arg(shown.size()));
 
         // A new entry that passes the filter joins the view; one that does not stays out.
         journal->append(JournalEntry::Request, QStringLiteral("127.0.0.22:5000"), QStringLiteral("CMD_TX_POWER_MODE 2"));
