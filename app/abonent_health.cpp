@@ -84,8 +84,11 @@ void AbonentHealth::heard(QListWidgetItem* item, const QString& key, const OpAbo
 void AbonentHealth::forget(const QString& key)
 {
     const Line line = lines.take(key);
+    // The highlight must not jump to a neighbour, which would look chosen.
+    if (line.item && line.item == list.currentItem())
+        list.setCurrentItem(nullptr);
     if (line.item && line.item->isSelected())
-        list.clearSelection(); // the highlight must not jump to a neighbour
+        list.clearSelection();
     if (key != currentKey)
         return;
     lostCurrentKey = key;

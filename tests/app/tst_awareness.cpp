@@ -94,10 +94,17 @@ private slots:
 
     void lostModemLeavesListAndJournal()
     {
+        ScriptedModem other("127.0.0.22");
         modem->report(REP_CONT_STATUS, status(true), 1, station->port);
         QTRY_COMPARE(list->count(), 1);
+        list->setCurrentRow(0);
         now += 5000;
-        QTRY_COMPARE(list->count(), 0);
+        other.report(REP_CONT_STATUS, status(true), 1, station->port);
+        QTRY_COMPARE(list->count(), 1);
+        QTRY_VERIFY(list->item(0)->text().startsWith(other.address()));
+        // The highlight went with the lost line instead of landing on the one left.
+        QVERIFY(!list->item(0)->isSelected());
+        QVERIFY(!list->currentItem());
         const QString key = QStringLiteral("%1:%2").arg(modem->address()).arg(modem->localPort());
         const QVector<JournalEntry> events = awareness->journal().matching({ { JournalEntry::Modem }, key, {} });
         QCOMPARE(events.size(), 2);
