@@ -2,11 +2,13 @@
 #include "ui_mainwindow.h"
 
 #include "control_records.h"
+#include "operator_awareness.h"
 
 #include <QApplication>
 #include <QDebug>
 #include <QGridLayout>
 #include <QKeyEvent>
+#include <QMenuBar>
 
 namespace {
 
@@ -51,6 +53,7 @@ MainWindow::MainWindow(const StationStart& start, QWidget* parent)
     , settingsCode(kSettingsButtonCode)
 {
     ui->setupUi(this);
+    awareness = new OperatorAwareness(*this, *ui, client, rotator, chatPanel);
     ui->op_control_antenna_sel_sec_pb->setCheckable(true);
     ui->op_control_antenna_sel_omni_pb->setCheckable(true);
     antennaButtons.addButton(ui->op_control_antenna_sel_sec_pb, 0);
@@ -63,6 +66,7 @@ MainWindow::MainWindow(const StationStart& start, QWidget* parent)
     windows.addWindow(QStringLiteral("settings"), QStringLiteral("Настройки"), Qt::Key_F2, &defaults,
                       ui->op_control_settings_pb);
     windows.addWindow(QStringLiteral("chat"), QStringLiteral("Голос и чат"), Qt::Key_F3, &chatPanel);
+    windows.addWindow(QStringLiteral("journal"), awareness->journalWindow().openAction(), &awareness->journalWindow());
     if (start.port)
         ui->pc_port_spb->setValue(*start.port);
     QString logDirectory = start.logDirectory;
@@ -196,6 +200,7 @@ void MainWindow::icdInitialize()
     }
     initTimer.stop();
     ui->pc_port_spb->setStyleSheet(QString());
+    awareness->showPortState();
     client.logger_enable(true);
 }
 

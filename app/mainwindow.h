@@ -22,6 +22,7 @@
 #include <QSvgWidget>
 #include <QTimer>
 
+class OperatorAwareness;
 class QListWidgetItem;
 
 namespace Ui {
@@ -202,4 +203,5 @@ private:
     // Items of the abonent list by their key "address:port", so a report touches one item.
     QHash<QString, QListWidgetItem*> abonentItems;
     WindowsMenu windows;
+    OperatorAwareness* awareness = nullptr;
 };

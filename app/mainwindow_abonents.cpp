@@ -5,6 +5,7 @@
 
 #include "control_records.h"
 #include "ipv4text.h"
+#include "operator_awareness.h"
 
 #include <QListWidgetItem>
 
@@ -53,15 +54,19 @@ void MainWindow::UpdateAbonentsList(QList<OpAbonent> list)
     const bool announcedOnly = list.size() == abonentItems.size() + unknownAnnounced;
 
     QList<QPair<QString, QString>> newLines;
+    QVector<const OpAbonent*> newAbonents;
     for (const OpAbonent& abonent : qAsConst(list)) {
         if (announcedOnly && !abonent.updated)
             continue;
         const QString key = abonentKey(abonent);
         const QString line = abonentLine(key, abonent);
-        if (QListWidgetItem* item = abonentItems.value(key))
+        if (QListWidgetItem* item = abonentItems.value(key)) {
             item->setText(line);
-        else
+            awareness->health().heard(item, key, abonent);
+        } else {
             newLines.append({ key, line });
+            newAbonents.append(&abonent);
+        }
 
         if (findTimer.isActive() && ui->op_control_find_pb->isChecked() && abonent.updated
             && abonent.address == findAddress && abonent.port == findPort) {
@@ -69,8 +74,11 @@ void MainWindow::UpdateAbonentsList(QList<OpAbonent> list)
             findTimer.stop();
         }
     }
-    for (const auto& [key, line] : newLines)
-        abonentItems.insert(key, new QListWidgetItem(line, ui->op_abons_lw));
+    for (int i = 0; i < newLines.size(); ++i) {
+        auto* item = new QListWidgetItem(newLines.at(i).second, ui->op_abons_lw);
+        abonentItems.insert(newLines.at(i).first, item);
+        awareness->health().heard(item, newLines.at(i).first, *newAbonents.at(i));
+    }
 
     ui->op_abons_lw->setEnabled(true);
 }
@@ -80,6 +88,7 @@ void MainWindow::DeleteAbonentsList(QList<OpAbonent> list)
     ui->op_abons_lw->setEnabled(false);
     bool currentGone = false;
     for (const OpAbonent& abonent : qAsConst(list)) {
+        awareness->health().forget(abonentKey(abonent));
         delete abonentItems.take(abonentKey(abonent));
         if (ipv4text::value(ui->op_current_abon_ip_le->text()) == abonent.address.toIPv4Address()
             && ui->op_current_abon_port_spb->value() == abonent.port)
@@ -108,6 +117,7 @@ void MainWindow::SetCurrentAbonent(QString line)
     ui->op_current_abon_ip_le->setText(parts.at(0));
     ui->op_current_abon_port_spb->setValue(isPort ? port : 0);
     client.filter(parts.at(0), isPort ? port : 0);
+    awareness->currentChosen(QStringLiteral("%1:%2").arg(parts.at(0)).arg(isPort ? port : 0));
     extStatusSeen = false;
     StatisticReset();
     RequestAllReports();

@@ -2,6 +2,8 @@
 
 #include "bytes.h"
 #include "ipv4text.h"
+#include "journal.h"
+#include "opcodenames.h"
 
 #include <QDateTime>
 #include <QLoggingCategory>
@@ -27,6 +29,16 @@ quint16 wordAt(const char* datagram, int size, int offset)
 {
     const auto byteAt = [&](int i) { return i < size ? static_cast<quint8>(datagram[i]) : quint8(0); };
     return static_cast<quint16>(byteAt(offset) | (byteAt(offset + 1) << 8));
+}
+
+// Whether a socket that does not share its port can bind it: if not, some socket already receives there.
+bool portTaken(const QHostAddress& address, quint16 port)
+{
+    if (port == 0)
+        return false;
+    QUdpSocket probe;
+    return !probe.bind(address, port, QUdpSocket::DontShareAddress)
+        && probe.error() == QAbstractSocket::AddressInUseError;
 }
 
 qint64 systemClock()
@@ -58,15 +70,36 @@ void Client::setClock(std::function<qint64()> newClock)
     clock = newClock ? std::move(newClock) : systemClock;
 }
 
+void Client::setJournal(Journal* newJournal)
+{
+    journal = newJournal;
+    watch.setJournal(newJournal);
+}
+
+double Client::reportLoss(const QHostAddress& address, quint16 port) const
+{
+    return watch.loss(address.toIPv4Address(), port);
+}
+
 bool Client::initializeControl(QHostAddress addr, quint16 port)
 {
     cleanupControl();
+    port_shared = portTaken(addr, port);
     socket = new QUdpSocket;
     if (!socket->bind(addr, port, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint)) {
         delete socket;
         socket = nullptr;
+        port_shared = false;
+        // The station retries the bind often: one entry per failing spell.
+        if (journal && !bind_failed)
+            journal->append(JournalEntry::Port, QString(), QStringLiteral("Порт %1 не открыт").arg(port));
+        bind_failed = true;
         return false;
     }
+    bind_failed = false;
+    if (port_shared && journal)
+        journal->append(JournalEntry::Port, QString(),
+                        QStringLiteral("Порт %1 уже принимает другая программа: отчёты могут уходить к ней").arg(port));
     connect(socket, &QUdpSocket::readyRead, this, &Client::controlRecv);
     cleanup_timer.start();
     return true;
@@ -131,6 +164,8 @@ void Client::handleDatagram(const char* datagram, int size, const QHostAddress& 
 
     const bool fromFilterSource = filter_address.protocol() == QAbstractSocket::IPv4Protocol
         && filter_address.toIPv4Address() == senderIpv4 && filter_port == senderPort;
+    if (fromFilterSource && opcode != REP_CONT_STATUS)
+        watch.heard(senderIpv4, senderPort, seqnum);
     if (fromFilterSource)
         dispatch(opcode, seqnum, QByteArray(payload, payloadSize), senderIpv4, senderPort);
 }
@@ -146,6 +181,7 @@ void Client::updateAbonent(qint64 now, quint16 seqnum, const char* payload, int 
         ++index;
     if (index == abonents.size())
         abonents.append(OpAbonent{QHostAddress(senderIpv4), senderPort});
+    watch.heard(senderIpv4, senderPort, seqnum);
 
     OpAbonent& entry = abonents[index];
     entry.last_seen = now;
@@ -199,9 +235,10 @@ void Client::cleanupAbonentList()
     for (int i = 0; i < abonents.size();) {
         const OpAbonent& entry = abonents.at(i);
         // A negative age (clock stepped back) keeps the entry.
-        if (clock() - entry.last_seen >= kAbonentLifetimeMs || entry.delete_mark)
+        if (clock() - entry.last_seen >= kAbonentLifetimeMs || entry.delete_mark) {
+            watch.lost(entry.address.toIPv4Address(), entry.port);
             removed.append(abonents.takeAt(i));
-        else
+        } else
             ++i;
     }
     if (!removed.isEmpty())
@@ -283,6 +320,12 @@ bool Client::send(OPCODE opcode, const OP_PAYLOAD_t& formular, QHostAddress dest
     }
 
     socket->writeDatagram(frame, dest_ip, dest_port);
+    if (journal) {
+        QString name = opcodenames::name(opcode);
+        if (opcode == CMD_GET_REPORT)
+            name += QStringLiteral(" → ") + opcodenames::name(bytes::u16(frame, protocol::kHeaderSize));
+        journal->append(JournalEntry::Request, LinkWatch::modemName(dest_ip.toIPv4Address(), dest_port), name);
+    }
 
     if (log_file.isOpen())
         log_writer.append(log_file, clock(), dest_ip.toIPv4Address(), dest_port, packetlog::Sent, frame.constData(),

@@ -2,6 +2,7 @@
 // The station's end of the modem control protocol: one UDP socket, request frames out,
 // report frames in (dispatched per opcode for the current abonent), the abonent list and the packet log.
 
+#include "link_watch.h"
 #include "opabonent.h"
 #include "packetlog.h"
 #include "protocol.h"
@@ -14,6 +15,7 @@
 #include <QTimer>
 #include <functional>
 
+class Journal;
 class QUdpSocket;
 
 class Client : public QObject {
@@ -25,6 +27,13 @@ public:
 
     // Source of "now" (ms since the epoch) for the abonent list and the packet log.
     void setClock(std::function<qint64()> clock);
+    qint64 now() const { return clock(); }
+    // Receives modem events and every request sent; nullptr for none.
+    void setJournal(Journal* journal);
+    // Whether another socket already received on the port when it was last bound.
+    bool portShared() const { return port_shared; }
+    // Estimated share of the modem's reports lost on the way.
+    double reportLoss(const QHostAddress& address, quint16 port) const;
 
 signals:
     void signal_UpdatedAbonents(QList<OpAbonent> abonents);
@@ -87,6 +96,10 @@ private:
     QFile log_file;
 
     std::function<qint64()> clock;
+    Journal* journal = nullptr;
+    LinkWatch watch;
+    bool port_shared = false;
+    bool bind_failed = false;
     PacketLogWriter log_writer;
     QByteArray receive_buffer; // one datagram at a time, sized for the largest
 };

@@ -35,6 +35,7 @@ chat::chat(QWidget* parent)
     connect(ui->op_voice_action_pb, &QPushButton::clicked, this, &chat::voice_action_button_clicked);
     connect(ui->op_voice_start_chb, &QCheckBox::clicked, this, &chat::voice_start_chb_state_changed);
     connect(&phone, &PhoneControl::update_ui, this, &chat::voice_update_ui);
+    connect(&phone, &PhoneControl::call_failed, this, &chat::voice_call_failed);
     connect(&phone, &PhoneControl::update_signal, this, &chat::voice_update_signal);
 
     connect(ui->chat_send_message_pb, &QPushButton::clicked, this, &chat::chat_send_message);
@@ -152,4 +153,14 @@ void chat::show_destination_error()
 {
     QMessageBox::critical(this, QStringLiteral("Ошибка!"), QStringLiteral("Ошибка установки адреса назначения!"),
                           QMessageBox::Ok);
+}
+
+void chat::voice_call_failed(const QString& reason)
+{
+    // Not modal: the panel keeps running (and a ringing peer keeps being heard) while it is shown.
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Ошибка!"), reason, QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("voice_call_error_box"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+    emit call_failed(reason);
 }

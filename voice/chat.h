@@ -28,6 +28,10 @@ public slots:
     void voice_update_ui(const QString& action_text, const QString& state, const QColor& state_color);
     void voice_update_signal(int level);
     void on_op_socket_choice_cb_activated(int index);
+    void voice_call_failed(const QString& reason);
+
+signals:
+    void call_failed(const QString& reason);
 
 private slots:
     void chat_send_message();

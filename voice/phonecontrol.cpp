@@ -174,16 +174,19 @@ bool PhoneControl::_start_call()
     if (peer_address.isNull()) {
         qWarning("Serial communication not implemented");
         _stop_call();
+        emit call_failed(QStringLiteral("Вызов не начат: не задан адрес собеседника"));
         return false;
     }
     if (quality < 0 || !audio.init_input(quality)) {
         qWarning("Audio input initialize error");
         _stop_call();
+        emit call_failed(QStringLiteral("Вызов не начат: микрофон недоступен"));
         return false;
     }
     if (!audio.init_output()) {
         qWarning("Audio output initialize error");
         _stop_call();
+        emit call_failed(QStringLiteral("Вызов не начат: вывод звука недоступен"));
         return false;
     }
     connect(&audio, &audioworkshop::send_voice, this, &PhoneControl::_send_voice, Qt::UniqueConnection);

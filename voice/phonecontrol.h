@@ -28,6 +28,8 @@ signals:
     void update_ui(const QString& action_text, const QString& state_str, const QColor& state_color);
     void update_signal(int level);
     void chat_incoming_message(const QString& text);
+    // A call could not start; the reason is meant for the operator.
+    void call_failed(const QString& reason);
 
 public slots:
     void chat_message_send(const QString& text);

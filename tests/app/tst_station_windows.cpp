@@ -80,35 +80,35 @@ private slots:
         opened->hide();
     }
 
-    // How a later window (the journal, the history) joins: its own action, then remembered by name.
+    // How a later window joins: its own action, then remembered by name.
     void windowWithItsOwnActionJoinsMenuAndIsRemembered()
     {
         MainWindow* window = station->window.get();
-        QWidget journal;
-        journal.setWindowTitle("journal");
-        QAction open("Журнал");
-        open.setShortcut(Qt::Key_F4);
-        connect(&open, &QAction::triggered, &journal, &QWidget::show);
-        window->windowsMenu().addWindow("journal", &open, &journal);
+        QWidget later;
+        later.setWindowTitle("later");
+        QAction open("Позже");
+        open.setShortcut(Qt::Key_F12);
+        connect(&open, &QAction::triggered, &later, &QWidget::show);
+        window->windowsMenu().addWindow("later", &open, &later);
         QVERIFY(window->windowsMenu().menu()->actions().contains(&open));
 
         window->show();
         QApplication::setActiveWindow(window);
         QVERIFY(QTest::qWaitForWindowActive(window));
-        QTest::keyClick(window, Qt::Key_F4);
-        QTRY_VERIFY(journal.isVisible());
+        QTest::keyClick(window, Qt::Key_F12);
+        QTRY_VERIFY(later.isVisible());
 
         const QRect placed(200, 150, 480, 360);
         {
             WindowGeometryStore store(*settings);
             for (const WindowsMenu::Entry& entry : window->windowsMenu().windows())
                 store.track(entry.window, entry.name);
-            journal.setGeometry(placed);
-            QVERIFY(QTest::qWaitForWindowExposed(&journal));
-            journal.hide();
+            later.setGeometry(placed);
+            QVERIFY(QTest::qWaitForWindowExposed(&later));
+            later.hide();
         }
         QWidget nextRun;
-        WindowGeometryStore(*settings).track(&nextRun, "journal");
+        WindowGeometryStore(*settings).track(&nextRun, "later");
         QCOMPARE(nextRun.geometry(), placed);
     }
 

@@ -1,13 +1,17 @@
 // Measures what one status report costs the window: the abonent list refresh that every report
 // of every modem causes, plus the repaint, with 10, 100 and 1000 modems in the list.
 //
-//   build/tools/bench_abonents/bench_abonents [reports per size]
+//   build/tools/bench_abonents/bench_abonents [reports per size] [--awareness]
+// --awareness: also the same with the list's health decoration off, and the journal at 10 000 entries.
+#include "journalwindow.h"
 #include "mainwindow.h"
+#include "operator_awareness.h"
 #include "status_records.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -35,9 +39,10 @@ QList<OpAbonent> network(int size)
 }
 
 // Median cost in microseconds of one report, after the window has seen the whole network once.
-double microsecondsPerReport(int size, int reports)
+double microsecondsPerReport(int size, int reports, bool health = true)
 {
     MainWindow window;
+    window.findChild<OperatorAwareness*>()->health().setActive(health);
     window.findChild<QSpinBox*>(QStringLiteral("pc_port_spb"))->setValue(0);
     window.show();
     QList<OpAbonent> list = network(size);
@@ -67,6 +72,59 @@ double microsecondsPerReport(int size, int reports)
     return costs[costs.size() / 2] / 1000.0;
 }
 
+double microseconds(const QElapsedTimer& clock, int times)
+{
+    return clock.nsecsElapsed() / 1000.0 / times;
+}
+
+// Appending to a full journal with its window open and following, and filtering all of it.
+void journalFigures(QTextStream& out)
+{
+    Journal journal;
+    JournalWindow window(journal);
+    window.show();
+    for (int i = 0; i < Journal::kDefaultCapacity; ++i)
+        journal.append(JournalEntry::Request, QStringLiteral("127.0.0.%1:40005").arg(i % 200),
+                       QStringLiteral("CMD_GET_REPORT → REP_CONT_STATUS"));
+    QCoreApplication::processEvents();
+    constexpr int kAppends = 2000;
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < kAppends; ++i)
+        journal.append(JournalEntry::Modem, QStringLiteral("127.0.0.7:40005"), QStringLiteral("Модем появился"));
+    out << QStringLiteral("journal at %1 entries, window open: %2 us per append\n")
+               .arg(journal.size())
+               .arg(microseconds(clock, kAppends), 0, 'f', 2);
+    clock.start();
+    window.model().flush();
+    QCoreApplication::processEvents();
+    out << QStringLiteral("journal at %1 entries: %2 ms to show a batch of %3 new entries, repaint included\n")
+               .arg(journal.size())
+               .arg(microseconds(clock, 1000), 0, 'f', 1)
+               .arg(kAppends);
+    journal.append(JournalEntry::Modem, QStringLiteral("127.0.0.7:40005"), QStringLiteral("Модем появился"));
+    clock.start();
+    window.model().flush();
+    QCoreApplication::processEvents();
+    out << QStringLiteral("journal at %1 entries: %2 ms to show one new entry, repaint included\n")
+               .arg(journal.size())
+               .arg(microseconds(clock, 1000), 0, 'f', 1);
+    auto* search = window.findChild<QLineEdit*>(QStringLiteral("journal_search_le"));
+    clock.start();
+    search->setText(QStringLiteral("127.0.0.7:"));
+    QCoreApplication::processEvents();
+    out << QStringLiteral("journal at %1 entries: %2 ms to filter by a search (%3 shown)\n")
+               .arg(journal.size())
+               .arg(microseconds(clock, 1000), 0, 'f', 1)
+               .arg(window.model().rowCount());
+    clock.start();
+    search->clear();
+    QCoreApplication::processEvents();
+    out << QStringLiteral("journal at %1 entries: %2 ms to show all again\n")
+               .arg(journal.size())
+               .arg(microseconds(clock, 1000), 0, 'f', 1);
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -76,7 +134,9 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
     QTemporaryDir logs;
     QDir::setCurrent(logs.path());
-    const int reports = argc > 1 ? std::max(1, atoi(argv[1])) : 3000;
+    const QStringList arguments = QCoreApplication::arguments();
+    const bool awareness = arguments.contains(QStringLiteral("--awareness"));
+    const int reports = argc > 1 && arguments.at(1) != QLatin1String("--awareness") ? std::max(1, atoi(argv[1])) : 3000;
 
     QTextStream out(stdout);
     out << "GUI-side cost of one status report (median of " << reports << " reports)\n";
@@ -89,7 +149,16 @@ int main(int argc, char* argv[])
                    .arg(size, 5)
                    .arg(cost, 7, 'f', 1)
                    .arg(cost / base, 0, 'f', 2);
+        if (awareness) {
+            const double plain = microsecondsPerReport(size, reports, false);
+            out << QStringLiteral("%1 abonents, health decoration off: %2 us per report (on/off %3)\n")
+                       .arg(size, 5)
+                       .arg(plain, 7, 'f', 1)
+                       .arg(cost / plain, 0, 'f', 2);
+        }
         out.flush();
     }
+    if (awareness)
+        journalFigures(out);
     return 0;
 }
