@@ -7,7 +7,9 @@
 #include "defaultswindow.h"
 #include "opabonent.h"
 #include "protocol.h"
+#include "list_text_batch.h"
 #include "records.h"
+#include "repaint_throttle.h"
 #include "status_display.h"
 #include "status_records.h"
 #include "stepping_motor.h"
@@ -196,4 +198,8 @@ private:
     KeyCode settingsCode;
     // Items of the abonent list by their key "address:port", so a report touches one item.
     QHash<QString, QListWidgetItem*> abonentItems;
+    // Reports stream in far faster than anyone can read: the list and the status repaint at most 20 times a second.
+    RepaintThrottle abonentListRepaint;
+    ListTextBatch abonentTexts{ abonentListRepaint };
+    RepaintThrottle statusRepaint;
 };
