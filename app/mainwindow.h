@@ -5,9 +5,9 @@
 #include "chat.h"
 #include "client.h"
 #include "defaultswindow.h"
+#include "list_text_batch.h"
 #include "opabonent.h"
 #include "protocol.h"
-#include "list_text_batch.h"
 #include "records.h"
 #include "repaint_throttle.h"
 #include "status_display.h"
@@ -198,7 +198,7 @@ private:
     KeyCode settingsCode;
     // Items of the abonent list by their key "address:port", so a report touches one item.
     QHash<QString, QListWidgetItem*> abonentItems;
-    // Reports stream in far faster than anyone can read: the list and the status repaint at most 20 times a second.
+    // Reports stream in faster than anyone reads: list and status repaint at most 20 times a second.
     RepaintThrottle abonentListRepaint;
     ListTextBatch abonentTexts{ abonentListRepaint };
     RepaintThrottle statusRepaint;

@@ -110,9 +110,9 @@ void Client::handleDatagram(const char* datagram, int size, const QHostAddress& 
     const quint16 opcode = wordAt(datagram, size, 4);
 
     qCDebug(trafficLog) << QStringLiteral("[IN] <- '%1:%2' - %3:%4, %5 bytes, filter '%6'")
-                        .arg(QHostAddress(senderIpv4).toString(), QString::number(senderPort),
-                             protocol::hex4(signature), protocol::hex4(opcode), QString::number(size),
-                             filter_address.toString());
+                               .arg(QHostAddress(senderIpv4).toString(), QString::number(senderPort),
+                                    protocol::hex4(signature), protocol::hex4(opcode), QString::number(size),
+                                    filter_address.toString());
 
     if (signature != protocol::kSignature) {
         qCDebug(trafficLog) << "Bag signature";
@@ -189,8 +189,8 @@ void Client::dispatch(quint16 opcode, quint16 seqnum, const QByteArray& payload,
     case REP_SET_HS_CHANNEL_MOD: emit signal_REP_SET_HS_CHANNEL_MOD(seqnum, payload); break;
     default:
         qCDebug(trafficLog) << QStringLiteral("[IN] <- Unknown %1, %2 from %3:%4")
-                            .arg(protocol::hex4(opcode), QString::number(seqnum),
-                                 QHostAddress(senderIpv4).toString(), QString::number(senderPort));
+                                   .arg(protocol::hex4(opcode), QString::number(seqnum),
+                                        QHostAddress(senderIpv4).toString(), QString::number(senderPort));
     }
 }
 
@@ -266,7 +266,8 @@ bool Client::send(OPCODE opcode, const OP_PAYLOAD_t& formular, QHostAddress dest
     }
     // A session-secret length word can claim more than the payload buffer holds.
     if (length > protocol::kPayloadSize) {
-        qCDebug(trafficLog) << QStringLiteral("[OUT] -> Bad length %1 for %2").arg(QString::number(length), protocol::hex4(opcode));
+        qCDebug(trafficLog) << QStringLiteral("[OUT] -> Bad length %1 for %2")
+                                   .arg(QString::number(length), protocol::hex4(opcode));
         return false;
     }
     const QByteArray frame = protocol::buildFrame(opcode, formular);

@@ -70,6 +70,7 @@ done
 sim_pid=$!
 
 sleep 5 # every modem in the list
+rcvbuf=$(ss -uam 'sport = :40005' 2>/dev/null | grep -o 'rb[0-9]*' | head -1 | tr -d rb)
 ticks=$(getconf CLK_TCK)
 cpu0=$(cpu_ticks "$station_pid")
 sim_cpu0=$(cpu_ticks "$sim_pid")
@@ -121,4 +122,5 @@ awk -v c="$((cpu1 - cpu0))" -v sc="$((sim_cpu1 - sim_cpu0))" -v t="$ticks" -v s=
     printf "station CPU: %.1f %% of one core (simulator %.1f %%)\n", 100 * c / t / s, 100 * sc / t / s
     printf "datagrams sent in the window: %d (%.0f/s); dropped at the station socket: %d (RcvbufErrors %d)\n", sent, sent / s, drops, buferr
 }'
+echo "station socket receive buffer: ${rcvbuf:-?} bytes (net.core.rmem_max $(cat /proc/sys/net/core/rmem_max))"
 echo "whole run: datagrams sent $sent_total, received $received_total, dropped $drops_total, packet-log records $records"
