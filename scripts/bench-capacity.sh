@@ -5,9 +5,11 @@
 # Runs in a private network namespace with only loopback (re-executes itself under unshare -n).
 #
 #   bash scripts/bench-capacity.sh [--build DIR] [--modems N] [--seconds S] [--rules QT_LOGGING_RULES]
+#                                  [--stall MS]
 #
 # --rules "zarnik.link.traffic.debug=false" turns the traffic lines off; by default they are on
-# (and written to /dev/null). Not part of the test suite: one run takes about S + 10 seconds.
+# (and written to /dev/null). --stall MS stops the station once for MS milliseconds mid-run, as a
+# busy GUI thread would, to show what its socket buffer absorbs. Not part of the test suite: one run takes about S + 10 seconds.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,19 +17,21 @@ build="$root/build"
 modems=1000
 seconds=60
 rules=""
+stall=0
 while [ $# -gt 0 ]; do
     case "$1" in
         --build) build=$(cd "$2" && pwd); shift 2 ;;
         --modems) modems=$2; shift 2 ;;
         --seconds) seconds=$2; shift 2 ;;
         --rules) rules=$2; shift 2 ;;
-        *) echo "usage: $0 [--build DIR] [--modems N] [--seconds S] [--rules RULES]" >&2; exit 2 ;;
+        --stall) stall=$2; shift 2 ;;
+        *) echo "usage: $0 [--build DIR] [--modems N] [--seconds S] [--rules RULES] [--stall MS]" >&2; exit 2 ;;
     esac
 done
 
 if [ -z "${ZARNIK_BENCH_NETNS:-}" ]; then
     exec env ZARNIK_BENCH_NETNS=1 unshare -n bash "$0" --build "$build" --modems "$modems" \
-        --seconds "$seconds" --rules "$rules"
+        --seconds "$seconds" --rules "$rules" --stall "$stall"
 fi
 ip link set lo up
 
@@ -70,14 +74,22 @@ done
 sim_pid=$!
 
 sleep 5 # every modem in the list
-rcvbuf=$(ss -uam 'sport = :40005' 2>/dev/null | grep -o 'rb[0-9]*' | head -1 | tr -d rb)
+rcvbuf=$( (ss -uamn 2>/dev/null || true) | awk '/0\.0\.0\.0:40005/ { found = 1; next } found { match($0, /rb[0-9]+/); print substr($0, RSTART + 2, RLENGTH - 2); exit }' || true)
 ticks=$(getconf CLK_TCK)
 cpu0=$(cpu_ticks "$station_pid")
 sim_cpu0=$(cpu_ticks "$sim_pid")
 sent0=$(udp_counter OutDatagrams)
 drops0=$(socket_drops)
 bufErr0=$(udp_counter RcvbufErrors)
-sleep "$seconds"
+if [ "$stall" -gt 0 ]; then
+    sleep "$((seconds / 2))"
+    kill -STOP "$station_pid"
+    sleep "$(awk -v ms="$stall" 'BEGIN { print ms / 1000 }')"
+    kill -CONT "$station_pid"
+    sleep "$((seconds - seconds / 2))"
+else
+    sleep "$seconds"
+fi
 cpu1=$(cpu_ticks "$station_pid")
 sim_cpu1=$(cpu_ticks "$sim_pid")
 sent1=$(udp_counter OutDatagrams)
@@ -117,8 +129,8 @@ EOF
 cores=$(nproc)
 awk -v c="$((cpu1 - cpu0))" -v sc="$((sim_cpu1 - sim_cpu0))" -v t="$ticks" -v s="$seconds" \
     -v sent="$((sent1 - sent0))" -v drops="$((drops1 - drops0))" -v buferr="$((bufErr1 - bufErr0))" \
-    -v m="$modems" -v rules="${rules:-none}" -v cores="$cores" 'BEGIN {
-    printf "%d modems, status + extended status + ID statistics every second, %d s, %d cores, rules: %s\n", m, s, cores, rules
+    -v m="$modems" -v rules="${rules:-none}" -v cores="$cores" -v stall="$stall" 'BEGIN {
+    printf "%d modems, status + extended status + ID statistics every second, %d s, %d cores, rules: %s, stall %d ms\n", m, s, cores, rules, stall
     printf "station CPU: %.1f %% of one core (simulator %.1f %%)\n", 100 * c / t / s, 100 * sc / t / s
     printf "datagrams sent in the window: %d (%.0f/s); dropped at the station socket: %d (RcvbufErrors %d)\n", sent, sent / s, drops, buferr
 }'
