@@ -198,7 +198,6 @@ private slots:
         Station station;
         station.window->show();
         ScriptedModem modem("127.0.0.1");
-        station.choose(modem);
         station.window->SetCurrentAbonent(QStringLiteral("%1:%2").arg(modem.address()).arg(modem.localPort()));
         auto* received = station.spin("op_cont_stat_received_cur_spb");
         auto* seqnum = station.spin("op_seqnum_sb");
