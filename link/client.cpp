@@ -67,7 +67,7 @@ bool Client::initializeControl(QHostAddress addr, quint16 port)
         return false;
     }
     // A thousand modems send about 3000 datagrams a second; the default buffer (about 200 KB, some
-    // 160 small datagrams on loopback) overflows whenever the GUI thread is busy for 50 ms.
+    // 256 small datagrams on loopback) overflows whenever the GUI thread is busy for 85 ms.
     // The kernel caps the request at net.core.rmem_max.
     socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, kReceiveBufferBytes);
     connect(socket, &QUdpSocket::readyRead, this, &Client::controlRecv);
