@@ -54,6 +54,9 @@ MainWindow::MainWindow(const StationStart& start, QWidget* parent)
 {
     ui->setupUi(this);
     awareness = new OperatorAwareness(*this, *ui, client, rotator, chatPanel);
+    abonentListRepaint.setWidget(ui->op_abons_lw);
+    abonentTexts.setList(ui->op_abons_lw);
+    statusRepaint.setWidget(ui->op_version_gbx);
     ui->op_control_antenna_sel_sec_pb->setCheckable(true);
     ui->op_control_antenna_sel_omni_pb->setCheckable(true);
     antennaButtons.addButton(ui->op_control_antenna_sel_sec_pb, 0);
@@ -141,6 +144,9 @@ void MainWindow::wireSignals()
     connect(&client, &Client::signal_DeletedAbonents, this, &MainWindow::DeleteAbonentsList);
     connect(ui->op_cont_errors_rst_pb, &QPushButton::clicked, this, &MainWindow::StatisticReset);
 
+    for (auto streamed : { &Client::signal_REP_CONT_STATUS, &Client::signal_REP_EXTENDED_STATUS,
+                           &Client::signal_REP_ID_STATISTIC })
+        connect(&client, streamed, &statusRepaint, &RepaintThrottle::hold);
     connect(&client, &Client::signal_REP_UNSUPPORTED, this, &MainWindow::update_REP_UNSUPPORTED);
     connect(&client, &Client::signal_REP_TX_FREQUENCY, this, &MainWindow::update_REP_TX_FREQUENCY);
     connect(&client, &Client::signal_REP_RX_FREQUENCY, this, &MainWindow::update_REP_RX_FREQUENCY);

@@ -5,9 +5,11 @@
 #include "chat.h"
 #include "client.h"
 #include "defaultswindow.h"
+#include "list_text_batch.h"
 #include "opabonent.h"
 #include "protocol.h"
 #include "records.h"
+#include "repaint_throttle.h"
 #include "status_display.h"
 #include "status_records.h"
 #include "station_start.h"
@@ -204,4 +206,8 @@ private:
     QHash<QString, QListWidgetItem*> abonentItems;
     WindowsMenu windows;
     OperatorAwareness* awareness = nullptr;
+    // Reports stream in faster than anyone reads: list and status repaint at most 20 times a second.
+    RepaintThrottle abonentListRepaint;
+    ListTextBatch abonentTexts{ abonentListRepaint };
+    RepaintThrottle statusRepaint;
 };

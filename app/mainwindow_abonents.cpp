@@ -42,6 +42,7 @@ QString abonentLine(const QString& key, const OpAbonent& abonent)
 
 void MainWindow::UpdateAbonentsList(QList<OpAbonent> list)
 {
+    abonentListRepaint.hold();
     ui->op_abons_lw->setEnabled(false);
 
     // Only the announced entry changed, unless entries arrived that have no item yet: then
@@ -61,7 +62,7 @@ void MainWindow::UpdateAbonentsList(QList<OpAbonent> list)
         const QString key = abonentKey(abonent);
         const QString line = abonentLine(key, abonent);
         if (QListWidgetItem* item = abonentItems.value(key)) {
-            item->setText(line);
+            abonentTexts.setText(item, line);
             awareness->health().heard(item, key, abonent);
         } else {
             newLines.append({ key, line });

@@ -4,9 +4,9 @@
 #include "ipv4text.h"
 #include "journal.h"
 #include "opcodenames.h"
+#include "traffic_log.h"
 
 #include <QDateTime>
-#include <QLoggingCategory>
 #include <QMutexLocker>
 #include <QUdpSocket>
 #include <QtEndian>
@@ -16,13 +16,7 @@ namespace {
 constexpr int kAgeingIntervalMs = 500;
 constexpr qint64 kAbonentLifetimeMs = 5000;
 constexpr int kLargestDatagram = 65536;
-
-// Traffic lines are only formatted when someone will see them: the receive path runs per datagram.
-bool debugOn()
-{
-    const QLoggingCategory* category = QLoggingCategory::defaultCategory();
-    return !category || category->isDebugEnabled();
-}
+constexpr int kReceiveBufferBytes = 4 * 1024 * 1024;
 
 // Little-endian word of a received datagram; bytes it does not hold read as zero.
 quint16 wordAt(const char* datagram, int size, int offset)
@@ -39,6 +33,12 @@ bool portTaken(const QHostAddress& address, quint16 port)
     QUdpSocket probe;
     return !probe.bind(address, port, QUdpSocket::DontShareAddress)
         && probe.error() == QAbstractSocket::AddressInUseError;
+}
+
+// Entries are only ever made from plain IPv4 senders, so address and port make the key.
+quint64 abonentKey(quint32 ipv4, quint16 port)
+{
+    return (quint64(ipv4) << 16) | port;
 }
 
 qint64 systemClock()
@@ -100,6 +100,10 @@ bool Client::initializeControl(QHostAddress addr, quint16 port)
     if (port_shared && journal)
         journal->append(JournalEntry::Port, QString(),
                         QStringLiteral("Порт %1 уже принимает другая программа: отчёты могут уходить к ней").arg(port));
+    // A thousand modems send about 3000 datagrams a second; the default buffer (about 200 KB, some
+    // 256 small datagrams on loopback) overflows whenever the GUI thread is busy for 85 ms.
+    // The kernel caps the request at net.core.rmem_max.
+    socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, kReceiveBufferBytes);
     connect(socket, &QUdpSocket::readyRead, this, &Client::controlRecv);
     cleanup_timer.start();
     return true;
@@ -139,14 +143,13 @@ void Client::handleDatagram(const char* datagram, int size, const QHostAddress& 
     const quint16 signature = wordAt(datagram, size, 0);
     const quint16 opcode = wordAt(datagram, size, 4);
 
-    if (debugOn())
-        qDebug() << QStringLiteral("[IN] <- '%1:%2' - %3:%4, %5 bytes, filter '%6'")
-                        .arg(QHostAddress(senderIpv4).toString(), QString::number(senderPort),
-                             protocol::hex4(signature), protocol::hex4(opcode), QString::number(size),
-                             filter_address.toString());
+    qCDebug(trafficLog) << QStringLiteral("[IN] <- '%1:%2' - %3:%4, %5 bytes, filter '%6'")
+                               .arg(QHostAddress(senderIpv4).toString(), QString::number(senderPort),
+                                    protocol::hex4(signature), protocol::hex4(opcode), QString::number(size),
+                                    filter_address.toString());
 
     if (signature != protocol::kSignature) {
-        qDebug() << "Bag signature";
+        qCDebug(trafficLog) << "Bag signature";
         return;
     }
     if (size < protocol::kHeaderSize)
@@ -175,12 +178,13 @@ void Client::updateAbonent(qint64 now, quint16 seqnum, const char* payload, int 
 {
     QMutexLocker locker(&abonents_mutex);
 
-    int index = 0;
-    while (index < abonents.size()
-           && !(abonents.at(index).port == senderPort && abonents.at(index).address.toIPv4Address() == senderIpv4))
-        ++index;
-    if (index == abonents.size())
+    const quint64 key = abonentKey(senderIpv4, senderPort);
+    int index = abonent_index.value(key, -1);
+    if (index < 0) {
+        index = abonents.size();
         abonents.append(OpAbonent{QHostAddress(senderIpv4), senderPort});
+        abonent_index.insert(key, index);
+    }
     watch.heard(senderIpv4, senderPort, seqnum);
 
     OpAbonent& entry = abonents[index];
@@ -221,10 +225,9 @@ void Client::dispatch(quint16 opcode, quint16 seqnum, const QByteArray& payload,
     case REP_TX_POWER_MODE: emit signal_REP_TX_POWER_MODE(seqnum, payload); break;
     case REP_SET_HS_CHANNEL_MOD: emit signal_REP_SET_HS_CHANNEL_MOD(seqnum, payload); break;
     default:
-        if (debugOn())
-            qDebug() << QStringLiteral("[IN] <- Unknown %1, %2 from %3:%4")
-                            .arg(protocol::hex4(opcode), QString::number(seqnum),
-                                 QHostAddress(senderIpv4).toString(), QString::number(senderPort));
+        qCDebug(trafficLog) << QStringLiteral("[IN] <- Unknown %1, %2 from %3:%4")
+                                   .arg(protocol::hex4(opcode), QString::number(seqnum),
+                                        QHostAddress(senderIpv4).toString(), QString::number(senderPort));
     }
 }
 
@@ -241,8 +244,12 @@ void Client::cleanupAbonentList()
         } else
             ++i;
     }
-    if (!removed.isEmpty())
-        emit signal_DeletedAbonents(removed);
+    if (removed.isEmpty())
+        return;
+    abonent_index.clear();
+    for (int i = 0; i < abonents.size(); ++i)
+        abonent_index.insert(abonentKey(abonents.at(i).address.toIPv4Address(), abonents.at(i).port), i);
+    emit signal_DeletedAbonents(removed);
 }
 
 bool Client::initialize(QHostAddress ip, quint16 control_port)
@@ -292,32 +299,31 @@ bool Client::send(OPCODE opcode, const OP_PAYLOAD_t& formular, QString dest_ip, 
 bool Client::send(OPCODE opcode, const OP_PAYLOAD_t& formular, QHostAddress dest_ip, quint16 dest_port)
 {
     if (!socket) {
-        qDebug() << "[OP] <X> Socket not initialized";
+        qCDebug(trafficLog) << "[OP] <X> Socket not initialized";
         return false;
     }
     const int length = protocol::payloadLength(opcode, formular.bytes);
     if (length < 0) {
-        qDebug() << QStringLiteral("[OUT] -> Unknown opcode %1").arg(protocol::hex4(opcode));
+        qCDebug(trafficLog) << QStringLiteral("[OUT] -> Unknown opcode %1").arg(protocol::hex4(opcode));
         return false;
     }
     // A session-secret length word can claim more than the payload buffer holds.
     if (length > protocol::kPayloadSize) {
-        qDebug() << QStringLiteral("[OUT] -> Bad length %1 for %2").arg(QString::number(length), protocol::hex4(opcode));
+        qCDebug(trafficLog) << QStringLiteral("[OUT] -> Bad length %1 for %2")
+                                   .arg(QString::number(length), protocol::hex4(opcode));
         return false;
     }
     const QByteArray frame = protocol::buildFrame(opcode, formular);
 
-    if (debugOn()) {
-        if (opcode == CMD_GET_REPORT)
-            qDebug() << QStringLiteral("[OUT] -> '%1:%2' - %3->%4, %5 bytes")
-                            .arg(dest_ip.toString(), QString::number(dest_port), protocol::hex4(opcode),
-                                 protocol::hex4(bytes::u16(frame, protocol::kHeaderSize)),
-                                 QString::number(frame.size()));
-        else
-            qDebug() << QStringLiteral("[OUT] -> '%1:%2' - %3, %5 bytes")
-                            .arg(dest_ip.toString(), QString::number(dest_port), protocol::hex4(opcode),
-                                 QString::number(frame.size()));
-    }
+    if (opcode == CMD_GET_REPORT)
+        qCDebug(trafficLog) << QStringLiteral("[OUT] -> '%1:%2' - %3->%4, %5 bytes")
+                                   .arg(dest_ip.toString(), QString::number(dest_port), protocol::hex4(opcode),
+                                        protocol::hex4(bytes::u16(frame, protocol::kHeaderSize)),
+                                        QString::number(frame.size()));
+    else
+        qCDebug(trafficLog) << QStringLiteral("[OUT] -> '%1:%2' - %3, %5 bytes")
+                                   .arg(dest_ip.toString(), QString::number(dest_port), protocol::hex4(opcode),
+                                        QString::number(frame.size()));
 
     socket->writeDatagram(frame, dest_ip, dest_port);
     if (journal) {

@@ -8,6 +8,7 @@
 #include "protocol.h"
 
 #include <QFile>
+#include <QHash>
 #include <QHostAddress>
 #include <QList>
 #include <QMutex>
@@ -88,6 +89,7 @@ private:
 
     QUdpSocket* socket = nullptr;
     QList<OpAbonent> abonents;
+    QHash<quint64, int> abonent_index; // place in `abonents` by (IPv4 << 16 | port)
     QMutex abonents_mutex;
     QTimer cleanup_timer;
     QHostAddress filter_address;
