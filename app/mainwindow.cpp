@@ -7,6 +7,7 @@
 #include <QDebug>
 #include <QGridLayout>
 #include <QKeyEvent>
+#include <QMenuBar>
 
 namespace {
 
@@ -54,6 +55,7 @@ MainWindow::MainWindow(QWidget* parent)
     chatPanel.setWindowFlags(Qt::Window | Qt::WindowCloseButtonHint);
     // Closing the main window ends the program, also while the chat panel is open.
     chatPanel.setAttribute(Qt::WA_QuitOnClose, false);
+    menuBar()->addAction(linkQuality.openAction());
 
     initTimer.setInterval(100);
     initTimer.setSingleShot(true);
@@ -121,6 +123,7 @@ void MainWindow::wireSignals()
             QOverload<QListWidgetItem*>::of(&MainWindow::SetCurrentAbonent));
     connect(&client, &Client::signal_UpdatedAbonents, this, &MainWindow::UpdateAbonentsList);
     connect(&client, &Client::signal_DeletedAbonents, this, &MainWindow::DeleteAbonentsList);
+    linkQuality.follow(client);
     connect(ui->op_cont_errors_rst_pb, &QPushButton::clicked, this, &MainWindow::StatisticReset);
 
     connect(&client, &Client::signal_REP_UNSUPPORTED, this, &MainWindow::update_REP_UNSUPPORTED);

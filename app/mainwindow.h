@@ -5,6 +5,7 @@
 #include "chat.h"
 #include "client.h"
 #include "defaultswindow.h"
+#include "linkhistorywindow.h"
 #include "opabonent.h"
 #include "protocol.h"
 #include "records.h"
@@ -196,4 +197,5 @@ private:
     KeyCode settingsCode;
     // Items of the abonent list by their key "address:port", so a report touches one item.
     QHash<QString, QListWidgetItem*> abonentItems;
+    LinkHistoryWindow linkQuality{rotator};
 };

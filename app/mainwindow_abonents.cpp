@@ -107,6 +107,7 @@ void MainWindow::SetCurrentAbonent(QString line)
     ui->op_current_abon_ip_le->setText(parts.at(0));
     ui->op_current_abon_port_spb->setValue(isPort ? port : 0);
     client.filter(parts.at(0), isPort ? port : 0);
+    linkQuality.setCurrentModem(parts.at(0), isPort ? port : 0);
     extStatusSeen = false;
     StatisticReset();
     RequestAllReports();

@@ -34,6 +34,8 @@ public:
     void disconnectStation();
 
     void setControllerSilent(bool silent) { m_controllerSilent = silent; }
+    // NaN: the RSSI does not depend on the antenna.
+    void setBearing(double degrees);
 
 signals:
     void event(const QString& line);
@@ -64,4 +66,5 @@ private:
     qint64 m_downUntilMs = 0;
     qint64 m_reportsPausedUntilMs = 0;
     bool m_controllerSilent = false;
+    double m_bearing;
 };
