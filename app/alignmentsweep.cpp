@@ -78,6 +78,16 @@ double AlignmentSweep::bestAngleOf(const QVector<SweepPoint>& points)
     return sum / (last - first + 1);
 }
 
+SweepPlan AlignmentSweep::refinedPlan(const SweepPlan& coarse, double best)
+{
+    constexpr double kDivisor = 5.0;
+    SweepPlan plan = coarse;
+    plan.from = qMax(-kLimitDegrees, best - coarse.step);
+    plan.to = qMin(kLimitDegrees, best + coarse.step);
+    plan.step = coarse.step / kDivisor;
+    return plan;
+}
+
 int AlignmentSweep::stepsOf(double angle) const
 {
     return int(std::lround(angle * kStepsPerDegree));

@@ -39,6 +39,8 @@ public:
     // The centre of the strongest lobe: the mean angle of the points around the strongest one
     // that stay within 3 dB of it. NaN without points.
     static double bestAngleOf(const QVector<SweepPoint>& points);
+    // A finer sweep around `best`: one coarse step either side at a fifth of the step.
+    static SweepPlan refinedPlan(const SweepPlan& coarse, double best);
 
     // False with a reason when the plan is bad, a sweep runs or the controller is silent.
     bool start(quint64 modem, const SweepPlan& plan, QString& error);

@@ -9,14 +9,6 @@
 
 using namespace QtCharts;
 
-namespace {
-
-// A refining sweep covers this many coarse steps either side of the best angle.
-constexpr double kRefineSpanSteps = 1.0;
-constexpr double kRefineDivisor = 5.0;
-
-} // namespace
-
 AntennaAlignmentPage::AntennaAlignmentPage(AlignmentSweep& sweep, std::function<quint64()> currentModem, QWidget* parent)
     : QWidget(parent)
     , ui(new Ui::AntennaAlignmentPage)
@@ -84,13 +76,10 @@ void AntennaAlignmentPage::refineSweep()
     const double best = m_sweep.bestAngle();
     if (std::isnan(best))
         return;
-    const double coarse = ui->align_step_dsb->value();
-    SweepPlan plan;
-    plan.from = qMax(-90.0, best - kRefineSpanSteps * coarse);
-    plan.to = qMin(90.0, best + kRefineSpanSteps * coarse);
-    plan.step = coarse / kRefineDivisor;
-    plan.dwellMs = ui->align_dwell_spb->value();
-    begin(plan);
+    SweepPlan coarse;
+    coarse.step = ui->align_step_dsb->value();
+    coarse.dwellMs = ui->align_dwell_spb->value();
+    begin(AlignmentSweep::refinedPlan(coarse, best));
 }
 
 void AntennaAlignmentPage::begin(const SweepPlan& plan)
