@@ -35,6 +35,7 @@ AlignmentSweep::AlignmentSweep(SteppingMotor& motor, QObject* parent)
     connect(&m_motor, &SteppingMotor::signal_TargetReached, this, &AlignmentSweep::targetReached);
     connect(&m_motor, &SteppingMotor::signal_PositionErrorState, this, &AlignmentSweep::positionError);
     connect(&m_motor, &SteppingMotor::signal_InterfaceError, this, &AlignmentSweep::controllerLost);
+    connect(&m_motor, &SteppingMotor::signal_InterfaceReinit, this, &AlignmentSweep::controllerBack);
 }
 
 QVector<double> AlignmentSweep::anglesOf(const SweepPlan& plan)
@@ -238,6 +239,13 @@ void AlignmentSweep::positionError(bool stalled)
 void AlignmentSweep::controllerLost()
 {
     fail(QStringLiteral("Контроллер поворотного устройства не отвечает"), "alignment stopped: rotator controller silent");
+}
+
+void AlignmentSweep::controllerBack()
+{
+    // A reinit makes the controller's position the target: the step's angle is asked again.
+    if (isRunning())
+        m_motor.set_angle(m_angles.at(m_index));
 }
 
 void AlignmentSweep::modemLost(quint64 modem)

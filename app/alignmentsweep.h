@@ -67,6 +67,7 @@ private slots:
     void targetReached(double angle);
     void positionError(bool stalled);
     void controllerLost();
+    void controllerBack();
     void dwellOver();
     void moveTimedOut();
 
