@@ -254,6 +254,12 @@ void AlignmentSweep::modemLost(quint64 modem)
         fail(QStringLiteral("Текущий модем потерян"), "alignment stopped: modem lost");
 }
 
+void AlignmentSweep::currentModemChanged(quint64 modem)
+{
+    if (modem != m_modem)
+        fail(QStringLiteral("Выбран другой модем"), "alignment stopped: another modem chosen");
+}
+
 void AlignmentSweep::moveTimedOut()
 {
     fail(QStringLiteral("Поворотное устройство не дошло до угла"), "alignment stopped: rotator did not reach its target");

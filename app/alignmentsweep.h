@@ -55,6 +55,8 @@ public slots:
     void cancel();
     void addSample(quint64 modem, double rssiDbm, bool sync);
     void modemLost(quint64 modem);
+    // Another modem chosen: the rotator and the reports are no longer the swept modem's.
+    void currentModemChanged(quint64 modem);
 
 signals:
     void moving(double angle);

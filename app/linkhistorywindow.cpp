@@ -91,7 +91,9 @@ void LinkHistoryWindow::follow(Client& client)
 
 void LinkHistoryWindow::setCurrentModem(const QString& address, quint16 port)
 {
-    m_history.setCurrentModem(LinkHistory::keyOf(QHostAddress(address), port));
+    const ModemKey key = LinkHistory::keyOf(QHostAddress(address), port);
+    m_history.setCurrentModem(key);
+    m_sweep.currentModemChanged(key);
 }
 
 void LinkHistoryWindow::open()

@@ -228,6 +228,14 @@ private slots:
 
         page->findChild<QPushButton*>("align_refine_pb")->click();
         QVERIFY(window.sweep().isRunning());
+        QTest::ignoreMessage(QtWarningMsg, "alignment stopped: another modem chosen");
+        window.setCurrentModem("127.0.93.2", 40005);
+        QVERIFY(!window.sweep().isRunning());
+        QCOMPARE(page->statusText(), QString("Юстировка остановлена: Выбран другой модем"));
+
+        window.setCurrentModem(kModem.toString(), 40005);
+        start->click();
+        QVERIFY(window.sweep().isRunning());
         page->findChild<QPushButton*>("align_cancel_pb")->click();
         QVERIFY(!window.sweep().isRunning());
         QCOMPARE(page->statusText(), QString("Юстировка отменена"));
