@@ -24,16 +24,6 @@ ModemKey LinkHistory::keyOf(const QHostAddress& address, quint16 port)
     return (ModemKey(address.toIPv4Address()) << 16) | port;
 }
 
-ModemKey LinkHistory::keyOf(const QString& addressAndPort)
-{
-    const int colon = addressAndPort.indexOf(QLatin1Char(':'));
-    bool addressOk = false;
-    bool portOk = false;
-    const quint32 address = QHostAddress(addressAndPort.left(colon)).toIPv4Address(&addressOk);
-    const quint16 port = addressAndPort.mid(colon + 1).toUShort(&portOk);
-    return colon > 0 && addressOk && portOk ? (ModemKey(address) << 16) | port : 0;
-}
-
 QString LinkHistory::textOf(ModemKey key)
 {
     return QStringLiteral("%1:%2").arg(QHostAddress(quint32(key >> 16)).toString()).arg(quint16(key));

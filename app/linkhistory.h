@@ -27,7 +27,6 @@ public:
     explicit LinkHistory(int capacityPerModem = kDefaultCapacity, QObject* parent = nullptr);
 
     static ModemKey keyOf(const QHostAddress& address, quint16 port);
-    static ModemKey keyOf(const QString& addressAndPort); // "a.b.c.d:port"; 0 when it is not one
     static QString textOf(ModemKey key);
 
     // Feeds the history from the modem link's list signals and the current modem's reports.
