@@ -70,6 +70,7 @@ MainWindow::MainWindow(const StationStart& start, QWidget* parent)
                       ui->op_control_settings_pb);
     windows.addWindow(QStringLiteral("chat"), QStringLiteral("Голос и чат"), Qt::Key_F3, &chatPanel);
     windows.addWindow(QStringLiteral("journal"), awareness->journalWindow().openAction(), &awareness->journalWindow());
+    windows.addWindow(QStringLiteral("history"), linkQuality.openAction(), &linkQuality);
     if (start.port)
         ui->pc_port_spb->setValue(*start.port);
     QString logDirectory = start.logDirectory;
@@ -142,6 +143,7 @@ void MainWindow::wireSignals()
             QOverload<QListWidgetItem*>::of(&MainWindow::SetCurrentAbonent));
     connect(&client, &Client::signal_UpdatedAbonents, this, &MainWindow::UpdateAbonentsList);
     connect(&client, &Client::signal_DeletedAbonents, this, &MainWindow::DeleteAbonentsList);
+    linkQuality.follow(client);
     connect(ui->op_cont_errors_rst_pb, &QPushButton::clicked, this, &MainWindow::StatisticReset);
 
     for (auto streamed : { &Client::signal_REP_CONT_STATUS, &Client::signal_REP_EXTENDED_STATUS,

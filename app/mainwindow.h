@@ -6,6 +6,7 @@
 #include "client.h"
 #include "defaultswindow.h"
 #include "list_text_batch.h"
+#include "linkhistorywindow.h"
 #include "opabonent.h"
 #include "protocol.h"
 #include "records.h"
@@ -210,4 +211,5 @@ private:
     RepaintThrottle abonentListRepaint;
     ListTextBatch abonentTexts{ abonentListRepaint };
     RepaintThrottle statusRepaint;
+    LinkHistoryWindow linkQuality{rotator};
 };

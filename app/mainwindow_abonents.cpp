@@ -119,6 +119,7 @@ void MainWindow::SetCurrentAbonent(QString line)
     ui->op_current_abon_port_spb->setValue(isPort ? port : 0);
     client.filter(parts.at(0), isPort ? port : 0);
     awareness->currentChosen(QStringLiteral("%1:%2").arg(parts.at(0)).arg(isPort ? port : 0));
+    linkQuality.setCurrentModem(parts.at(0), isPort ? port : 0);
     extStatusSeen = false;
     StatisticReset();
     RequestAllReports();

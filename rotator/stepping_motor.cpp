@@ -191,6 +191,9 @@ void SteppingMotor::exchange(TicUdpSocket& tic, Poll& poll, std::unique_lock<std
 void SteppingMotor::track_motion(Poll& poll, qint32 pos, qint32 goal)
 {
     if (pos == goal) {
+        // Reaching the target ends a run of unmoved polls: only polls in a row that stay
+        // short of one target make a stall, however many targets came before.
+        poll.stall_count = 0;
         if (pos != poll.last_position_seen) {
             poll.last_position_seen = pos;
             emit signal_TargetReached(angle_of(pos));

@@ -15,6 +15,7 @@ packages=(
   librsvg2-bin
   dpkg-dev lintian desktop-file-utils appstream xdotool
   tshark
+  libqt5charts5-dev
 )
 
 # Wanted only by the tests, the artwork and the screenshot; everything else is needed to build.

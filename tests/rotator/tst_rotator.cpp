@@ -145,6 +145,20 @@ private slots:
         QCOMPARE(controller->commands(true), arrived + " ec 00 00 00 00 00");
     }
 
+    // Each move first reads the old position; those reads belong to different targets and
+    // never add up to a stall, however many targets follow one another.
+    void targetsReachedOneAfterAnotherNeverAddUpToAStall()
+    {
+        startAt(0);
+        for (int degrees = 1; degrees <= 22; ++degrees) {
+            motor->set_angle(degrees * 0.9);
+            controller->waitReads(2);
+            controller->setPosition(25 * degrees);
+            QTRY_COMPARE(events.size(), degrees + 1);
+            QCOMPARE(events.last(), QString("reached %1").arg(degrees * 0.9));
+        }
+    }
+
     void lostAndReturningAnswersSignalledOnceAndPositionAdopted()
     {
         startAt(300);

@@ -20,7 +20,7 @@ constexpr VerbEntry kVerbs[] = {
     {"reorder", Verb::Reorder}, {"corrupt", Verb::Corrupt}, {"silence", Verb::Silence},
     {"resume", Verb::Resume}, {"clear", Verb::Clear}, {"reboot", Verb::Reboot},
     {"disconnect", Verb::Disconnect}, {"stall", Verb::Stall}, {"ctl-silence", Verb::ControllerSilence},
-    {"att", Verb::Attenuation}, {"help", Verb::Help}, {"quit", Verb::Quit},
+    {"att", Verb::Attenuation}, {"bearing", Verb::Bearing}, {"help", Verb::Help}, {"quit", Verb::Quit},
 };
 
 std::optional<int> target(const QString& word)
@@ -154,6 +154,14 @@ std::optional<ControlCommand> parse(const QString& line, QString& error)
         if (rest.size() > 1 || (rest.size() == 1 && command.durationMs < 0))
             return fail(QStringLiteral("silence takes at most one duration"));
         return command;
+    case Verb::Bearing: {
+        bool ok = false;
+        command.value = rest.value(0).toDouble(&ok);
+        command.on = rest.value(0) != QLatin1String("off");
+        if (rest.size() != 1 || (command.on && (!ok || !(command.value >= -180.0 && command.value <= 180.0))))
+            return fail(QStringLiteral("bearing takes degrees from -180 to 180, or off"));
+        return command;
+    }
     case Verb::Stall:
     case Verb::ControllerSilence:
         if (rest.size() > 1 || (rest.size() == 1 && rest.at(0) != QLatin1String("on") && rest.at(0) != QLatin1String("off")))
@@ -186,6 +194,7 @@ QString grammar()
         "  stall T [on|off]      the rotator motor stops moving; its controller still answers\n"
         "  ctl-silence T [on|off] the stepper controller stops answering\n"
         "  att DB                set the simulated attenuation, dB\n"
+        "  bearing T DEG|off     the peer of T lies at DEG: its RSSI follows the rotator's angle\n"
         "  help                  print this list\n"
         "  quit                  end the simulator\n"
         "Each line is answered on standard output with \"ok: <line>\" or \"error: <reason>\".\n");

@@ -7,14 +7,14 @@
 struct ControlCommand {
     enum class Verb {
         Loss, Delay, Duplicate, Reorder, Corrupt, Silence, Resume, Clear,
-        Reboot, Disconnect, Stall, ControllerSilence, Attenuation, Help, Quit,
+        Reboot, Disconnect, Stall, ControllerSilence, Attenuation, Bearing, Help, Quit,
     };
 
     static constexpr int kAllModems = 0;
 
     Verb verb = Verb::Help;
     int target = kAllModems;  // modem number from 1, or kAllModems
-    double value = 0.0;       // probability or attenuation
+    double value = 0.0;       // probability, attenuation or bearing
     int durationMs = -1;      // delay, or silence length (-1: until told otherwise)
     int jitterMs = 0;
     unsigned corruptions = 0; // Faults::Corruption bits

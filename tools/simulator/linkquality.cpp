@@ -31,4 +31,17 @@ double lossProbability(const LossCurves& curves, double attenuationDb, double of
     return 1.0 - (1.0 - byAttenuation) * (1.0 - byOffset);
 }
 
+double antennaLossDb(double offsetDeg, double beamWidthDeg)
+{
+    // sinc² falls to one half at u = 0.443, so u scales with the offset over the half width.
+    constexpr double kHalfPowerU = 0.4429;
+    constexpr double kPi = 3.14159265358979323846;
+    const double wrapped = std::remainder(offsetDeg, 360.0);
+    const double x = kPi * kHalfPowerU * wrapped / (beamWidthDeg / 2.0);
+    if (std::fabs(x) < 1e-9)
+        return 0.0;
+    const double gain = std::pow(std::sin(x) / x, 2.0);
+    return gain <= 0.0 ? kAntennaFloorDb : qMin(kAntennaFloorDb, -10.0 * std::log10(gain));
+}
+
 } // namespace linkquality

@@ -35,4 +35,12 @@ quint64 nominalChannel(const BandPlan& band, quint64 frequency);
 // Probability that one packet is lost: either curve alone can lose it.
 double lossProbability(const LossCurves& curves, double attenuationDb, double offsetHz);
 
+// Deepest loss of the antenna pattern, dB: its nulls are filled to this.
+constexpr double kAntennaFloorDb = 40.0;
+
+// Loss of a directional antenna turned `offsetDeg` away from its peer, dB: the sin(x)/x
+// pattern of a uniform aperture, whose half-power width is `beamWidthDeg` and whose side
+// lobes lie 13 dB and more below the main lobe.
+double antennaLossDb(double offsetDeg, double beamWidthDeg);
+
 } // namespace linkquality

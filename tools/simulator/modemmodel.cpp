@@ -424,8 +424,16 @@ void ModemModel::advance(int periodMs, double attenuationDb, const LossCurves& c
     m_period.txBits = m_run.txOff ? 0 : offeredBits;
     m_period.droppedBits = m_run.txOff ? offeredBits : 0;
 
-    m_rssiBaseDb = wander(m_random, m_rssiBaseDb, 0.3, 55.0, 95.0);
-    m_period.rssiCentiDb = qBound(0, int(std::lround((m_rssiBaseDb + attenuationDb) * 100)), 0xFFFF);
+    double noiseDb = 0.0;
+    if (std::isnan(m_rssiNoise)) {
+        m_rssiBaseDb = wander(m_random, m_rssiBaseDb, 0.3, 55.0, 95.0);
+    } else {
+        // Box-Muller from two uniform draws.
+        const double u1 = qMax(m_random.generateDouble(), 1e-12);
+        const double u2 = m_random.generateDouble();
+        noiseDb = m_rssiNoise * std::sqrt(-2.0 * std::log(u1)) * std::cos(2.0 * M_PI * u2);
+    }
+    m_period.rssiCentiDb = qBound(0, int(std::lround((m_rssiBaseDb + attenuationDb + noiseDb) * 100)), 0xFFFF);
     m_temp1 = wander(m_random, m_temp1, 0.05, 25.0, 60.0);
     m_temp2 = wander(m_random, m_temp2, 0.05, 20.0, 55.0);
     m_rangeMetres = wander(m_random, m_rangeMetres, 5.0, 100.0, 60000.0);

@@ -11,6 +11,7 @@
 #include <QRandomGenerator>
 #include <QSet>
 #include <QString>
+#include <cmath>
 
 // What every modem of a simulated network shares.
 struct ModemProfile {
@@ -45,6 +46,10 @@ public:
     void factoryReset();
 
     static ModemDefaults factoryDefaults(int index, quint32 address, const BandPlan& band);
+
+    // NaN: the RSSI wanders slowly; otherwise it holds still apart from noise of this spread, dB,
+    // so that the antenna's pattern stands out.
+    void setRssiNoise(double spreadDb) { m_rssiNoise = spreadDb; }
 
     quint64 txFrequency() const { return m_run.txFrequency; }
     double lastLoss() const { return m_lastLoss; }
@@ -105,4 +110,5 @@ private:
     double m_temp1;
     double m_temp2;
     double m_rangeMetres;
+    double m_rssiNoise = NAN;
 };

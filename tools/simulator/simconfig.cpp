@@ -116,6 +116,10 @@ ParseResult parse(const QStringList& arguments, SimConfig& config)
         {QStringLiteral("reboot-time"), QStringLiteral("Silence after a reboot or hard reset (default 3s)."), QStringLiteral("D")},
         {QStringLiteral("disconnect-time"), QStringLiteral("Pause of status reports after a disconnect (default 10s)."), QStringLiteral("D")},
         {QStringLiteral("stepper-speed"), QStringLiteral("Rotator motor speed in steps per second (default 1000)."), QStringLiteral("N")},
+        {QStringLiteral("bearing"), QStringLiteral("Bearing of the peer of each modem in degrees, comma-separated from modem 1;\n"
+            "one value serves all. The RSSI then follows the rotator's angle (default: it does not)."), QStringLiteral("DEG[,DEG...]")},
+        {QStringLiteral("beam-width"), QStringLiteral("Half-power width of the modems' antenna beam, degrees (default 20)."), QStringLiteral("DEG")},
+        {QStringLiteral("rssi-noise"), QStringLiteral("Spread of an aimed modem's RSSI, dB (default 0.5)."), QStringLiteral("DB")},
         {QStringLiteral("attenuator"), QStringLiteral("Offer a simulated attenuator on a pseudo-terminal; its name is printed.")},
         {QStringLiteral("att50"), QStringLiteral("Attenuation that loses half the packets, dB (default 20)."), QStringLiteral("DB")},
         {QStringLiteral("doppler50"), QStringLiteral("Receive frequency offset that loses half the packets, Hz (default 40000)."), QStringLiteral("HZ")},
@@ -145,6 +149,18 @@ ParseResult parse(const QStringList& arguments, SimConfig& config)
     read.duration("disconnect-time", config.disconnectMs, 0);
     read.number("stepper-speed", config.stepperSpeed, 1, 1000000);
     read.real("att50", config.curves.att50Db, 0.0, 100.0);
+    read.real("beam-width", config.beamWidth, 1.0, 360.0);
+    read.real("rssi-noise", config.rssiNoiseDb, 0.0, 20.0);
+    if (parser.isSet(QStringLiteral("bearing"))) {
+        for (const QString& item : parser.value(QStringLiteral("bearing")).split(QLatin1Char(','))) {
+            bool ok = false;
+            const double bearing = item.toDouble(&ok);
+            if (ok && bearing >= -180.0 && bearing <= 180.0)
+                config.bearings.append(bearing);
+            else
+                read.complain("bearing", QStringLiteral("degrees from -180 to 180, comma-separated"));
+        }
+    }
     double offset50 = config.curves.offset50Hz;
     read.real("doppler50", offset50, 1.0, 1e9);
     config.curves.offset50Hz = offset50;

@@ -21,6 +21,11 @@ struct SimConfig {
     int rebootMs = 3000;
     int disconnectMs = 10000;
     int stepperSpeed = 1000; // steps per second
+    // Bearing of each modem's peer, degrees, modem 1 first; one value serves every modem.
+    // Without one a modem's RSSI does not depend on its antenna.
+    QList<double> bearings;
+    double beamWidth = 20.0;   // degrees at half power
+    double rssiNoiseDb = 0.5;  // spread of an aimed modem's RSSI
     bool attenuator = false;
     LossCurves curves;
     Faults faults;

@@ -6,6 +6,7 @@
 
 #include <QNetworkDatagram>
 #include <chrono>
+#include <cmath>
 
 namespace {
 
@@ -34,6 +35,8 @@ SimModem::SimModem(int number, const SimConfig& config, const RadioEnvironment& 
     , m_clockDrift(seedFor(config.seed, number, 3))
 {
     m_link.setFaults(config.faults);
+    const int bearings = config.bearings.size();
+    setBearing(bearings == 1 ? config.bearings.first() : number <= bearings ? config.bearings.at(number - 1) : NAN);
     connect(&m_link, &FaultyLink::event, this, &SimModem::note);
     connect(&m_control, &QUdpSocket::readyRead, this, &SimModem::readControl);
     connect(&m_controller, &QUdpSocket::readyRead, this, &SimModem::readController);
@@ -166,6 +169,12 @@ void SimModem::capture(const QHostAddress& from, quint16 fromPort, const QHostAd
                      datagram.size());
 }
 
+void SimModem::setBearing(double degrees)
+{
+    m_bearing = degrees;
+    m_model.setRssiNoise(std::isnan(degrees) ? NAN : m_config.rssiNoiseDb);
+}
+
 void SimModem::reportStatus(qint64 now)
 {
     if (m_downUntilMs != 0) {
@@ -174,7 +183,12 @@ void SimModem::reportStatus(qint64 now)
         m_downUntilMs = 0;
         note(QStringLiteral("up again"));
     }
-    m_model.advance(m_config.periodMs, m_radio.attenuationDb, m_radio.curves);
+    double pointingDb = 0.0;
+    if (!std::isnan(m_bearing)) {
+        const double angle = m_stepper.position(now) * StepperModel::kDegreesPerStep;
+        pointingDb = linkquality::antennaLossDb(angle - m_bearing, m_config.beamWidth);
+    }
+    m_model.advance(m_config.periodMs, m_radio.attenuationDb + pointingDb, m_radio.curves);
     if (now < m_reportsPausedUntilMs)
         return;
     QList<QByteArray> reports{m_model.reportFrame(REP_CONT_STATUS)};

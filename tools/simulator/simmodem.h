@@ -36,6 +36,8 @@ public:
     void disconnectStation();
 
     void setControllerSilent(bool silent) { m_controllerSilent = silent; }
+    // NaN: the RSSI does not depend on the antenna.
+    void setBearing(double degrees);
 
     // Every datagram the modem and its controller send or receive also goes into this capture.
     void setCapture(PcapWriter* capture) { m_capture = capture; }
@@ -72,4 +74,5 @@ private:
     qint64 m_reportsPausedUntilMs = 0;
     bool m_controllerSilent = false;
     PcapWriter* m_capture = nullptr;
+    double m_bearing;
 };

@@ -110,6 +110,7 @@ QString SimNetwork::apply(const ControlCommand& command)
         case Verb::Disconnect: modem->disconnectStation(); break;
         case Verb::Stall: modem->stepper().setStalled(command.on, now); break;
         case Verb::ControllerSilence: modem->setControllerSilent(command.on); break;
+        case Verb::Bearing: modem->setBearing(command.on ? command.value : NAN); break;
         default: break;
         }
         modem->link().setFaults(faults);

@@ -10,6 +10,8 @@ class StepperModel {
 public:
     // Without a command for this long the controller stops the motor and needs 0x83 again.
     static constexpr int kCommandTimeoutMs = 1000;
+    // The station's rotator turns the antenna 90 degrees in 2500 steps.
+    static constexpr double kDegreesPerStep = 90.0 / 2500.0;
 
     StepperModel(int stepsPerSecond, qint64 nowMs);
 
