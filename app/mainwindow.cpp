@@ -54,6 +54,7 @@ MainWindow::MainWindow(const StationStart& start, QWidget* parent)
 {
     ui->setupUi(this);
     awareness = new OperatorAwareness(*this, *ui, client, rotator, chatPanel);
+    awareness->watch(defaults, linkQuality.sweep());
     abonentListRepaint.setWidget(ui->op_abons_lw);
     abonentTexts.setList(ui->op_abons_lw);
     statusRepaint.setWidget(ui->op_version_gbx);

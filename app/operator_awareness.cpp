@@ -1,8 +1,10 @@
 #include "operator_awareness.h"
 
+#include "alignmentsweep.h"
 #include "chat.h"
 #include "client.h"
 #include "control_records.h"
+#include "defaultswindow.h"
 #include "mainwindow.h"
 #include "opcodenames.h"
 #include "ui_mainwindow.h"
@@ -77,4 +79,15 @@ void OperatorAwareness::chooseReturned(const QString& key)
 QString OperatorAwareness::currentModem() const
 {
     return QStringLiteral("%1:%2").arg(ui.op_current_abon_ip_le->text()).arg(ui.op_current_abon_port_spb->value());
+}
+
+void OperatorAwareness::watch(DefaultsWindow& settings, AlignmentSweep& sweep)
+{
+    settings.setJournal(&stationJournal);
+    connect(&sweep, &AlignmentSweep::failed, this, [this](const QString& message) {
+        stationJournal.append(JournalEntry::Rotator, currentModem(), QStringLiteral("Юстировка остановлена: %1").arg(message));
+    });
+    connect(&sweep, &AlignmentSweep::finished, this, [this](double bestAngle) {
+        stationJournal.append(JournalEntry::Test, currentModem(), QStringLiteral("Юстировка: лучший угол %1°").arg(bestAngle, 0, 'f', 1));
+    });
 }

@@ -11,7 +11,9 @@
 
 #include <QObject>
 
+class AlignmentSweep;
 class Client;
+class DefaultsWindow;
 class MainWindow;
 class SteppingMotor;
 class chat;
@@ -35,6 +37,9 @@ public:
     AbonentHealth& health() { return abonentHealth; }
     RotatorState& rotator() { return rotatorState; }
     Client& client() { return link; }
+
+    // Test results, attenuator failures and the antenna sweep's outcome go to the journal too.
+    void watch(DefaultsWindow& settings, AlignmentSweep& sweep);
 
     // The operator chose this modem ("address:port").
     void currentChosen(const QString& key);

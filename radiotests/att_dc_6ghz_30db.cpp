@@ -1,5 +1,7 @@
 #include "att_dc_6ghz_30db.h"
 
+#include "journal.h"
+
 #include <QDebug>
 #include <cmath>
 #include <cstdio>
@@ -36,6 +38,7 @@ bool att_dc_6ghz_30db::initialize(const QString& name)
     if (open(ReadWrite))
         return set_attenuation(0.0);
     qDebug().noquote() << "att can't open: " + name;
+    journalFailure(QStringLiteral("Аттенюатор %1 не открывается: %2").arg(name, errorString()));
     return false;
 }
 
@@ -45,6 +48,7 @@ bool att_dc_6ghz_30db::set_attenuation(double value)
     const double hundredths = hundredths_of(value);
     if (!(hundredths >= 0.0 && hundredths < 10000.0)) {
         qDebug().noquote() << "att value out of range: " + QString::number(value);
+        journalFailure(QStringLiteral("Ослабление %1 дБ вне диапазона аттенюатора").arg(value));
         return false;
     }
     const int h = static_cast<int>(hundredths);
@@ -55,10 +59,12 @@ bool att_dc_6ghz_30db::set_attenuation(double value)
     const qint64 written = write(command, length);
     if (written < length) {
         qDebug().noquote() << QStringLiteral("att write failed: %1").arg(written);
+        journalFailure(QStringLiteral("Команда аттенюатору не записана"));
         return false;
     }
     if (!waitForReadyRead(kReplyWaitMs)) {
         qDebug().noquote() << "att set failed!";
+        journalFailure(QStringLiteral("Аттенюатор не ответил на %1").arg(QLatin1String(command).trimmed()));
         return false;
     }
 
@@ -70,6 +76,9 @@ bool att_dc_6ghz_30db::set_attenuation(double value)
     const int cmp = std::strncmp(reply, kReply, sizeof kReply);
     if (cmp != 0) {
         qDebug().noquote() << QStringLiteral("att strncmp ret: %1").arg(cmp);
+        journalFailure(QStringLiteral("Аттенюатор ответил «%1» на %2")
+                           .arg(QString::fromLatin1(reply, int(qMax<qint64>(got, 0))).trimmed(),
+                                QLatin1String(command).trimmed()));
         return false;
     }
     attenuation = value;
@@ -83,5 +92,17 @@ void att_dc_6ghz_30db::close_if_lost(QSerialPort::SerialPortError error)
     if ((error != ResourceError && error != ReadError) || !isOpen())
         return;
     qDebug().noquote() << "att port lost: " + errorString();
+    journalFailure(QStringLiteral("Аттенюатор %1 отключился: %2").arg(portName(), errorString()));
     close();
+}
+
+void att_dc_6ghz_30db::setJournal(Journal* journal)
+{
+    this->journal = journal;
+}
+
+void att_dc_6ghz_30db::journalFailure(const QString& text)
+{
+    if (journal)
+        journal->append(JournalEntry::Attenuator, QString(), text);
 }

@@ -4,6 +4,8 @@
 
 #include <QSerialPort>
 
+class Journal;
+
 class att_dc_6ghz_30db : public QSerialPort {
     Q_OBJECT
 
@@ -12,6 +14,8 @@ public:
 
     bool initialize(const QString& name);
     bool set_attenuation(double value);
+    // Failures also go to the operator's journal, when there is one.
+    void setJournal(Journal* journal);
 
     double attenuation = 0.0; // last value the device acknowledged, dB
     double att_min = 0.0;
@@ -19,4 +23,7 @@ public:
 
 private:
     void close_if_lost(QSerialPort::SerialPortError error);
+    void journalFailure(const QString& text);
+
+    Journal* journal = nullptr;
 };

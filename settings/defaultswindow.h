@@ -2,6 +2,7 @@
 // The station's settings window for the current modem: its defaults record, presets, UART
 // converters and session secret, service buttons and radio tests. It sends through its parent.
 
+#include "journal.h"
 #include "presets.h"
 #include "protocol.h"
 #include "records.h"
@@ -35,6 +36,9 @@ public:
 
     // State of "bc": whether the hard reset goes to every modem on the network.
     bool broadcastHardReset() const;
+
+    // Test results and attenuator failures also go to the operator's journal.
+    void setJournal(Journal* journal);
 
 signals:
     void signal_selected_settings(int idx);
@@ -112,9 +116,12 @@ private:
 
     // Both ends of a radio test: the attenuator and the receive frequency as they were at its start.
     void testing_restore();
+    // A line of the test log that the operator's journal keeps too.
+    void testing_journal(const QString& line);
 
     std::unique_ptr<Ui::DefaultsWindow> ui;
     QList<uint64_t> frequency_list;
     // Frequencies of the last report shown: what the form sends while no channel is selected.
     std::optional<ChannelFrequencies> reported_frequencies;
+    Journal* journal = nullptr;
 };

@@ -32,6 +32,7 @@ void DefaultsWindow::testing_statistic_enable()
         testing_mode = testing_off;
         testing_restore();
         testing_log(ui->testing_pte, QStringLiteral("TEST CANCEL"));
+        testing_journal(QStringLiteral("TEST CANCEL"));
         return;
     }
     if (testing_cur_freq == 0) {
@@ -55,6 +56,7 @@ void DefaultsWindow::testing_statistic_enable()
             testing_mode = testing_sensitivity;
         } else {
             testing_log(ui->testing_pte, QStringLiteral("testing_att.initialize(\"%1\") failed").arg(name));
+            testing_journal(QStringLiteral("testing_att.initialize(\"%1\") failed").arg(name));
             ui->testing_enable_pbt->setChecked(false);
         }
     } else if (ui->testing_doppler_rbt->isChecked()) {
@@ -90,9 +92,11 @@ void DefaultsWindow::testing_statistic_handler(ExtendedStatus rep)
     if (step.verdict == testing_step::waiting)
         return;
     const bool passed = step.verdict == testing_step::passed;
-    testing_log(ui->testing_pte, QStringLiteral("RESULT: %1 - %2")
-                                     .arg(testing_ratio, 2, 'f', 2)
-                                     .arg(passed ? QStringLiteral("success") : QStringLiteral("failed")));
+    const QString result = QStringLiteral("RESULT: %1 - %2")
+                               .arg(testing_ratio, 2, 'f', 2)
+                               .arg(passed ? QStringLiteral("success") : QStringLiteral("failed"));
+    testing_log(ui->testing_pte, result);
+    testing_journal(result);
 
     if (step.moved) {
         const QChar sign = passed ? QLatin1Char('+') : QLatin1Char('-');
@@ -115,11 +119,13 @@ void DefaultsWindow::testing_statistic_handler(ExtendedStatus rep)
 
     if (!step.complete)
         return;
-    testing_log(ui->testing_pte, QStringLiteral("COMPLETE: result %1, att %2, freq %3, rssi %4")
-                                     .arg(testing_result, 2, 'f', 2)
-                                     .arg(testing_att_result, 0, 'g', kShortest)
-                                     .arg(testing_freq_result)
-                                     .arg(-(rep.rssi / 100)));
+    const QString complete = QStringLiteral("COMPLETE: result %1, att %2, freq %3, rssi %4")
+                                 .arg(testing_result, 2, 'f', 2)
+                                 .arg(testing_att_result, 0, 'g', kShortest)
+                                 .arg(testing_freq_result)
+                                 .arg(-(rep.rssi / 100));
+    testing_log(ui->testing_pte, complete);
+    testing_journal(complete);
     ui->testing_enable_pbt->setChecked(false);
     testing_mode = testing_off;
     testing_restore();
@@ -136,4 +142,16 @@ void DefaultsWindow::testing_restore()
     testing_att.set_attenuation(testing_att_initial);
     testing_att.close();
     emit signal_testing_rx_next_freq(testing_freq_initial);
+}
+
+void DefaultsWindow::setJournal(Journal* journal)
+{
+    this->journal = journal;
+    testing_att.setJournal(journal);
+}
+
+void DefaultsWindow::testing_journal(const QString& line)
+{
+    if (journal)
+        journal->append(JournalEntry::Test, QString(), line);
 }

@@ -1,5 +1,6 @@
 #include "att_dc_6ghz_30db.h"
 #include "fake_attenuator.h"
+#include "journal.h"
 
 #include <QtTest>
 #include <memory>
@@ -59,6 +60,45 @@ private slots:
         QVERIFY(!att->initialize(device->portName));
         device->setReply({"attOK"});
         QVERIFY(att->initialize(device->portName));
+    }
+
+    void failuresReachTheJournal_data()
+    {
+        QTest::addColumn<QByteArrayList>("reply");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("entry");
+        QTest::newRow("taken") << QByteArrayList{"attOK"} << 12.75 << QString();
+        QTest::newRow("silence") << QByteArrayList{} << 12.75 << "Аттенюатор не ответил на att-12.75";
+        QTest::newRow("wrong reply") << QByteArrayList{"attERR"} << 12.75 << "Аттенюатор ответил «attERR» на att-12.75";
+        QTest::newRow("out of range") << QByteArrayList{"attOK"} << 100.0 << "Ослабление 100 дБ вне диапазона аттенюатора";
+    }
+
+    void failuresReachTheJournal()
+    {
+        QFETCH(QByteArrayList, reply);
+        QFETCH(double, value);
+        QFETCH(QString, entry);
+        Journal journal;
+        att->setJournal(&journal);
+        device->setReply(reply);
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^att "));
+        att->set_attenuation(value);
+        QCOMPARE(journal.size(), entry.isEmpty() ? 0 : 1);
+        if (!entry.isEmpty()) {
+            QCOMPARE(journal.at(0).kind, JournalEntry::Attenuator);
+            QCOMPARE(journal.at(0).text, entry);
+        }
+    }
+
+    void absentDeviceReachesTheJournal()
+    {
+        Journal journal;
+        att_dc_6ghz_30db absent;
+        absent.setJournal(&journal);
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^att can't open: "));
+        QVERIFY(!absent.initialize(QStringLiteral("/dev/no-such-attenuator")));
+        QCOMPARE(journal.size(), 1);
+        QVERIFY(journal.at(0).text.startsWith(QStringLiteral("Аттенюатор /dev/no-such-attenuator не открывается")));
     }
 
     void unpluggedDeviceClosesThePort()
