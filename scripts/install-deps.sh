@@ -11,6 +11,7 @@ packages=(
   iproute2 util-linux
   xvfb python3 imagemagick
   clang libclang-rt-14-dev
+  libspeexdsp-dev
 )
 
 missing=()

@@ -36,6 +36,9 @@ chat::chat(QWidget* parent)
     connect(ui->op_voice_start_chb, &QCheckBox::clicked, this, &chat::voice_start_chb_state_changed);
     connect(&phone, &PhoneControl::update_ui, this, &chat::voice_update_ui);
     connect(&phone, &PhoneControl::update_signal, this, &chat::voice_update_signal);
+    connect(&phone, &PhoneControl::update_voice_stats, this, &chat::voice_update_stats);
+    connect(ui->chat_noise_suppression_chb, &QCheckBox::toggled, &phone, &PhoneControl::set_noise_suppression);
+    connect(ui->chat_agc_chb, &QCheckBox::toggled, &phone, &PhoneControl::set_automatic_gain);
 
     connect(ui->chat_send_message_pb, &QPushButton::clicked, this, &chat::chat_send_message);
     connect(ui->chat_send_message_le, &QLineEdit::returnPressed, this, &chat::chat_send_message);
@@ -103,6 +106,15 @@ void chat::voice_update_signal(int level)
 {
     for (int i = 0; i < signal_bars.size(); ++i)
         fill_all_groups(signal_bars[i], QPalette::Window, level > i ? Qt::green : Qt::red);
+}
+
+void chat::voice_update_stats(const PlayoutStats& stats, double frames_per_second)
+{
+    ui->chat_voice_stats_lbl->setText(QStringLiteral("буфер %1 мс · опозд. %2 · восст. %3 · %4 кадр/с")
+                                          .arg(stats.delay_ms)
+                                          .arg(stats.late)
+                                          .arg(stats.concealed)
+                                          .arg(qRound(frames_per_second)));
 }
 
 // Text goes where a call would go: the modem's address at the chosen socket's port.

@@ -32,6 +32,7 @@ public slots:
 private slots:
     void chat_send_message();
     void chat_show_incoming(const QString& text);
+    void voice_update_stats(const PlayoutStats& stats, double frames_per_second);
 
 private:
     // The attached modem's own address; null while the record names none.
