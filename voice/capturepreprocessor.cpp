@@ -66,3 +66,4 @@ void CapturePreprocessor::process(QByteArray& pcm)
     for (size_t i = 0; i < samples.size(); ++i)
         qToLittleEndian<qint16>(samples[i], bytes + 2 * i);
 }
+

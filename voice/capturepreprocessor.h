@@ -1,6 +1,6 @@
 #pragma once
 // Cleans each captured 20 ms frame before it is encoded: noise suppression and automatic gain,
-// each switched on or off by the operator.
+// each switched on by whoever drives the call (the chat panel does by default); off, frames pass untouched.
 
 #include <QByteArray>
 #include <memory>
@@ -31,6 +31,6 @@ private:
 
     std::unique_ptr<SpeexPreprocessState_, void (*)(SpeexPreprocessState_*)> state;
     int frame_samples = 0;
-    bool denoise = true;
-    bool agc = true;
+    bool denoise = false;
+    bool agc = false;
 };

@@ -37,6 +37,9 @@ chat::chat(QWidget* parent)
     connect(&phone, &PhoneControl::update_ui, this, &chat::voice_update_ui);
     connect(&phone, &PhoneControl::update_signal, this, &chat::voice_update_signal);
     connect(&phone, &PhoneControl::update_voice_stats, this, &chat::voice_update_stats);
+    // The form holds the operator's choice for the whole run; the call control follows it.
+    phone.set_noise_suppression(ui->chat_noise_suppression_chb->isChecked());
+    phone.set_automatic_gain(ui->chat_agc_chb->isChecked());
     connect(ui->chat_noise_suppression_chb, &QCheckBox::toggled, &phone, &PhoneControl::set_noise_suppression);
     connect(ui->chat_agc_chb, &QCheckBox::toggled, &phone, &PhoneControl::set_automatic_gain);
 
