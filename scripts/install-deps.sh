@@ -16,6 +16,7 @@ packages=(
   dpkg-dev lintian desktop-file-utils appstream xdotool
   tshark
   libqt5charts5-dev
+  libspeexdsp-dev
 )
 
 # Wanted only by the tests, the artwork and the screenshot; everything else is needed to build.

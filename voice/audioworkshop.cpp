@@ -9,6 +9,11 @@
 
 namespace {
 
+// Silence written ahead when playback opens, so a late timer tick does not starve the device.
+constexpr int kPrimingPeriods = 2;
+// Checked twice per period so the 20 ms clock is followed closely.
+constexpr int kTimerMs = 10;
+
 // Qt's PulseAudio streams abort the program when deleted while running, and their destructors
 // spin the event loop. So a released stream is stopped at once, and deleted later from the
 // event loop, never inside a call that this engine or its owner is still in the middle of.
@@ -26,9 +31,14 @@ void retire(Stream* stream)
 
 audioworkshop::audioworkshop(QObject* parent)
     : QObject(parent)
+    , playout_timer(this)
     , dial_tone(this)
     , ringtone(this)
 {
+    playout_timer.setTimerType(Qt::PreciseTimer);
+    playout_timer.setInterval(kTimerMs);
+    connect(&playout_timer, &QTimer::timeout, this, &audioworkshop::play_due_periods);
+
     format.setSampleRate(8000);
     format.setChannelCount(1);
     format.setSampleSize(16);
@@ -63,6 +73,7 @@ bool audioworkshop::init_input(int quality)
         release_input();
         return false;
     }
+    preprocessor.open(encoder.frameBytes() / 2);
     input = new QAudioInput(device, format, this);
     input->setBufferSize(encoder.frameBytes());
     input_device = input->start();
@@ -78,7 +89,7 @@ bool audioworkshop::init_input(int quality)
 bool audioworkshop::init_output()
 {
     release_output();
-    if (!decoder.open()) {
+    if (!decoder.open() || !arrival_check.open()) {
         release_output();
         return false;
     }
@@ -94,6 +105,11 @@ bool audioworkshop::init_output()
         release_output();
         return false;
     }
+    playout.reset();
+    for (int i = 0; i < kPrimingPeriods; ++i)
+        play_period(QByteArray(decoder.frameBytes(), '\0'));
+    playout_clock.start();
+    playout_timer.start();
     qDebug("Output initialize done");
     return true;
 }
@@ -105,13 +121,17 @@ void audioworkshop::release_input()
     input_device = nullptr;
     retire(std::exchange(input, nullptr));
     encoder.close();
+    preprocessor.close();
 }
 
 void audioworkshop::release_output()
 {
+    playout_timer.stop();
     output_device = nullptr;
     retire(std::exchange(output, nullptr));
     decoder.close();
+    arrival_check.close();
+    playout.reset();
 }
 
 void audioworkshop::read_input_dev()
@@ -123,8 +143,9 @@ void audioworkshop::read_input_dev()
     // One frame per notification keeps the capture paced by the device.
     if (captured.size() < frame_bytes)
         return;
-    const QByteArray frame = captured.left(frame_bytes);
+    QByteArray frame = captured.left(frame_bytes);
     captured.remove(0, frame_bytes);
+    preprocessor.process(frame);
     const QByteArray encoded = encode(frame);
     if (!encoded.isEmpty())
         emit send_voice(encoded);
@@ -140,12 +161,55 @@ QByteArray audioworkshop::decode(const QByteArray& bytes)
     return decoder.decode(bytes);
 }
 
+// The frame waits in the jitter buffer for its turn on the playback clock; what is returned is
+// the sound it was accepted for.
 int audioworkshop::write_to_out(const QByteArray& data)
 {
-    const QByteArray pcm = decode(data);
-    if (pcm.isEmpty() || !output_device)
+    if (!output_device || !decoder.isOpen())
         return 0;
-    return int(qMax<qint64>(0, output_device->write(pcm)));
+    const QByteArray pcm = arrival_check.decode(data);
+    if (pcm.isEmpty())
+        return 0;
+    playout.push(data);
+    return pcm.size();
+}
+
+void audioworkshop::play_due_periods()
+{
+    for (int due = playout_clock.due(); due > 0 && output_device; --due) {
+        const VoicePlayout::Period period = playout.next();
+        QByteArray pcm;
+        if (period.fill == VoicePlayout::Fill::Frame)
+            pcm = decoder.decode(period.frame);
+        else if (period.fill == VoicePlayout::Fill::Concealed)
+            pcm = decoder.conceal();
+        if (pcm.isEmpty())
+            pcm = QByteArray(decoder.frameBytes(), '\0');
+        play_period(pcm);
+        if (period.fill == VoicePlayout::Fill::Frame)
+            emit frame_played(period.frame);
+    }
+}
+
+void audioworkshop::play_period(const QByteArray& pcm)
+{
+    if (output_device)
+        output_device->write(pcm);
+}
+
+void audioworkshop::set_noise_suppression(bool on)
+{
+    preprocessor.set_noise_suppression(on);
+}
+
+void audioworkshop::set_automatic_gain(bool on)
+{
+    preprocessor.set_automatic_gain(on);
+}
+
+PlayoutStats audioworkshop::playout_stats() const
+{
+    return playout.stats();
 }
 
 // Stopping first makes a repeated start begin at the tone's start.

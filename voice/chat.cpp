@@ -37,6 +37,12 @@ chat::chat(QWidget* parent)
     connect(&phone, &PhoneControl::update_ui, this, &chat::voice_update_ui);
     connect(&phone, &PhoneControl::call_failed, this, &chat::voice_call_failed);
     connect(&phone, &PhoneControl::update_signal, this, &chat::voice_update_signal);
+    connect(&phone, &PhoneControl::update_voice_stats, this, &chat::voice_update_stats);
+    // The form holds the operator's choice for the whole run; the call control follows it.
+    phone.set_noise_suppression(ui->chat_noise_suppression_chb->isChecked());
+    phone.set_automatic_gain(ui->chat_agc_chb->isChecked());
+    connect(ui->chat_noise_suppression_chb, &QCheckBox::toggled, &phone, &PhoneControl::set_noise_suppression);
+    connect(ui->chat_agc_chb, &QCheckBox::toggled, &phone, &PhoneControl::set_automatic_gain);
 
     connect(ui->chat_send_message_pb, &QPushButton::clicked, this, &chat::chat_send_message);
     connect(ui->chat_send_message_le, &QLineEdit::returnPressed, this, &chat::chat_send_message);
@@ -104,6 +110,15 @@ void chat::voice_update_signal(int level)
 {
     for (int i = 0; i < signal_bars.size(); ++i)
         fill_all_groups(signal_bars[i], QPalette::Window, level > i ? Qt::green : Qt::red);
+}
+
+void chat::voice_update_stats(const PlayoutStats& stats, double frames_per_second)
+{
+    ui->chat_voice_stats_lbl->setText(QStringLiteral("буфер %1 мс · опозд. %2 · восст. %3 · %4 кадр/с")
+                                          .arg(stats.delay_ms)
+                                          .arg(stats.late)
+                                          .arg(stats.concealed)
+                                          .arg(qRound(frames_per_second)));
 }
 
 // Text goes where a call would go: the modem's address at the chosen socket's port.

@@ -36,6 +36,7 @@ signals:
 private slots:
     void chat_send_message();
     void chat_show_incoming(const QString& text);
+    void voice_update_stats(const PlayoutStats& stats, double frames_per_second);
 
 private:
     // The attached modem's own address; null while the record names none.

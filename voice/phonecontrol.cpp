@@ -216,6 +216,16 @@ void PhoneControl::_send_voice(const QByteArray& data)
         log_short_write(written, datagram.size());
 }
 
+void PhoneControl::set_noise_suppression(bool on)
+{
+    audio.set_noise_suppression(on);
+}
+
+void PhoneControl::set_automatic_gain(bool on)
+{
+    audio.set_automatic_gain(on);
+}
+
 void PhoneControl::chat_message_send(const QString& text)
 {
     chat_message_send_to(peer_address, peer_port, text);
@@ -258,6 +268,7 @@ void PhoneControl::process_message(const QByteArray& datagram)
 
     switch (header & 7) {
     case 0:
+        ++rx_voice_frames;
         last_voice_rx = Clock::now();
         if (state == Offline && elapsed_ms(last_hang_up) <= kHangUpGuardMs)
             break;
@@ -282,12 +293,17 @@ void PhoneControl::_check_timeout()
         && (state == Incoming || state == Call || state == BadSignal))
         handle_event(TimeOut);
 
-    if (elapsed_ms(last_signal_update) > kCallTimeoutMs) {
+    const qint64 window_ms = elapsed_ms(last_signal_update);
+    if (window_ms > kCallTimeoutMs) {
         last_signal_update = Clock::now();
         const int level = expected_bitrate > 0 ? qRound(4.0 * double(rx_bits) / expected_bitrate) : 0;
         rx_bits = 0;
         emit update_signal(level);
         judge_signal(level);
+        // The first window starts at the clock's epoch and says nothing about a rate.
+        const double rate = window_ms < 10 * kCallTimeoutMs ? rx_voice_frames * 1000.0 / double(window_ms) : 0.0;
+        rx_voice_frames = 0;
+        emit update_voice_stats(audio.playout_stats(), rate);
     }
 
     if (state == Outgoing && elapsed_ms(last_dial_tone) > kDialTonePeriodMs) {

@@ -23,10 +23,15 @@ public:
     void voice_action(const QHostAddress& address, quint16 port, int quality);
     // One text message to the given destination, in any call state; false when the write fails.
     bool chat_message_send_to(const QHostAddress& address, quint16 port, const QString& text);
+    // Capture clean-up for this and every later call.
+    void set_noise_suppression(bool on);
+    void set_automatic_gain(bool on);
 
 signals:
     void update_ui(const QString& action_text, const QString& state_str, const QColor& state_color);
     void update_signal(int level);
+    // With every signal level: how the received voice is being played, and voice frames per second.
+    void update_voice_stats(const PlayoutStats& stats, double frames_per_second);
     void chat_incoming_message(const QString& text);
     // A call could not start; the reason is meant for the operator.
     void call_failed(const QString& reason);
@@ -58,6 +63,7 @@ private:
     int state = Offline;
     audioworkshop audio;
     qint64 rx_bits = 0;
+    int rx_voice_frames = 0; // since the last signal report
     int expected_bitrate = 0;
     int quality = -1;
     QTimer timer;

@@ -121,6 +121,20 @@ QByteArray SpeexDecoder::decode(const QByteArray& bytes)
         qDebug("Decode error");
         return {};
     }
+    return pcm();
+}
+
+QByteArray SpeexDecoder::conceal()
+{
+    if (!state)
+        return {};
+    if (speex_decode_int(state, nullptr, samples.data()) != 0)
+        return QByteArray(frame_bytes, '\0');
+    return pcm();
+}
+
+QByteArray SpeexDecoder::pcm() const
+{
     QByteArray out(frame_bytes, '\0');
     auto* dst = reinterpret_cast<uchar*>(out.data());
     for (size_t i = 0; i < samples.size(); ++i)

@@ -47,8 +47,12 @@ public:
 
     // One frame of PCM from one packed frame; empty when closed or when the decoder rejects it.
     QByteArray decode(const QByteArray& bytes);
+    // One frame of PCM made up by the decoder for a frame that never came; empty when closed.
+    QByteArray conceal();
 
 private:
+    QByteArray pcm() const;
+
     void* state = nullptr;
     SpeexBits bits;
     int frame_bytes = 0;

@@ -1,5 +1,6 @@
 // The voice panel offscreen, with a loopback socket in the place of the attached modem.
 
+#include "audioworkshop.h"
 #include "chat.h"
 #include "mainwindow.h"
 #include "testkit.h"
@@ -116,6 +117,46 @@ private slots:
             voice->click();
         }
         QVERIFY(isBound(ownPort));
+    }
+
+    void cleanUpSwitchesReachTheCaptureAndHoldForTheRun_data()
+    {
+        QTest::addColumn<QString>("uncheck");
+        QTest::addColumn<bool>("noiseSuppression");
+        QTest::addColumn<bool>("automaticGain");
+        QTest::newRow("both on by default") << QString() << true << true;
+        QTest::newRow("noise suppression off") << "chat_noise_suppression_chb" << false << true;
+        QTest::newRow("automatic gain off") << "chat_agc_chb" << true << false;
+    }
+
+    void cleanUpSwitchesReachTheCaptureAndHoldForTheRun()
+    {
+        QFETCH(QString, uncheck);
+        QFETCH(bool, noiseSuppression);
+        QFETCH(bool, automaticGain);
+        if (!uncheck.isEmpty())
+            widget<QCheckBox>(qPrintable(uncheck))->click();
+        // Switching voice off and on again, or another socket, keeps the choice.
+        widget<QCheckBox>("op_voice_start_chb")->click();
+        widget<QCheckBox>("op_voice_start_chb")->click();
+        auto* audio = panel->findChild<audioworkshop*>();
+        QCOMPARE(audio->noise_suppression(), noiseSuppression);
+        QCOMPARE(audio->automatic_gain(), automaticGain);
+    }
+
+    void callFiguresAppearBesideTheSignalBars()
+    {
+        auto* figures = widget<QLabel>("chat_voice_stats_lbl");
+        QVERIFY(widget("op_voice_control_gbx")->isAncestorOf(figures));
+        // A peer's flow of 20 ms frames; the panel reports about once a second.
+        widget<QCheckBox>("op_voice_start_chb")->click();
+        QUdpSocket peer;
+        QTimer feed;
+        connect(&feed, &QTimer::timeout, this,
+                [&] { peer.writeDatagram(voiceDatagram(), kLoopback, defaults.sockets[0].self_port); });
+        feed.start(20);
+        QTRY_VERIFY_WITH_TIMEOUT(figures->text().contains(QRegularExpression(" (3\\d|4\\d|5\\d) кадр/с$")), 5000);
+        QVERIFY2(figures->text().startsWith(QStringLiteral("буфер 0 мс · опозд. 0 · восст. 0 · ")), qPrintable(figures->text()));
     }
 
     void stationHandsThePanelItsDefaultsRecord()

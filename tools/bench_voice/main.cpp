@@ -1,8 +1,11 @@
-// Voice path benchmark: the Speex cost of one 20 ms frame at quality 8, and the one-way delay
-// of a call between two stations over loopback, from a captured frame to its playback write.
-// The delay part needs sound devices; the test command's PulseAudio provides them.
+// Voice path benchmark: the CPU cost of one 20 ms frame at quality 8 (with and without capture
+// clean-up), and the station's share of the mouth-to-ear delay of a call between two stations
+// through a relay playing each bad-link condition. The delay part needs sound devices; the test
+// command's PulseAudio provides them.
 
 #include "audioworkshop.h"
+#include "capturepreprocessor.h"
+#include "linkrelay.h"
 #include "phonecontrol.h"
 #include "speexcodec.h"
 
@@ -19,6 +22,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <deque>
 #include <functional>
 #include <vector>
 
@@ -70,39 +74,42 @@ QByteArray speechLikeFrame(int frame)
     return pcm;
 }
 
-void benchCodec()
+void benchCodec(bool cleanUp)
 {
     SpeexEncoder encoder;
     SpeexDecoder decoder;
-    if (!encoder.open(8) || !decoder.open()) {
-        std::printf("codec: cannot open the Speex encoder or decoder\n");
+    CapturePreprocessor preprocessor;
+    if (!encoder.open(8) || !decoder.open() || !preprocessor.open(kFrameSamples)) {
+        std::printf("codec: cannot open the Speex encoder, decoder or preprocessor\n");
         return;
     }
+    preprocessor.set_noise_suppression(cleanUp);
+    preprocessor.set_automatic_gain(cleanUp);
     constexpr int kFrames = 5000;
     std::vector<QByteArray> input;
     for (int f = 0; f < kFrames; ++f)
         input.push_back(speechLikeFrame(f));
 
-    std::vector<double> encodeUs, decodeUs;
+    std::vector<double> sendUs, decodeUs;
     int bytes = 0;
     for (int f = 0; f < kFrames; ++f) {
         const auto t0 = Clock::now();
+        preprocessor.process(input[size_t(f)]);
         const QByteArray packed = encoder.encode(input[size_t(f)]);
         const auto t1 = Clock::now();
         decoder.decode(packed);
         const auto t2 = Clock::now();
-        encodeUs.push_back(ms(t1 - t0) * 1000.0);
+        sendUs.push_back(ms(t1 - t0) * 1000.0);
         decodeUs.push_back(ms(t2 - t1) * 1000.0);
         bytes = packed.size();
     }
-    const Summary enc = summarise(encodeUs);
+    const Summary enc = summarise(sendUs);
     const Summary dec = summarise(decodeUs);
-    std::printf("codec, quality 8, %d frames of 20 ms, %d bytes each:\n", kFrames, bytes);
-    std::printf("  encode  mean %6.1f us  median %6.1f us  p95 %6.1f us  max %6.1f us\n", enc.mean, enc.median,
-                enc.p95, enc.max);
-    std::printf("  decode  mean %6.1f us  median %6.1f us  p95 %6.1f us  max %6.1f us\n", dec.mean, dec.median,
-                dec.p95, dec.max);
-    std::printf("  both together use %.2f %% of real time\n", (enc.mean + dec.mean) / 20000.0 * 100.0);
+    std::printf("codec, quality 8, %d frames of 20 ms, %d bytes each, capture clean-up %s:\n", kFrames, bytes,
+                cleanUp ? "on" : "off");
+    std::printf("  %s  median %6.1f us  p95 %6.1f us  mean %6.1f us\n", cleanUp ? "clean-up+encode" : "encode         ",
+                enc.median, enc.p95, enc.mean);
+    std::printf("  decode           median %6.1f us  p95 %6.1f us  mean %6.1f us\n", dec.median, dec.p95, dec.mean);
 }
 
 quint16 freePort()
@@ -124,90 +131,90 @@ bool waitFor(const std::function<bool()>& done, int timeoutMs)
     return done();
 }
 
-void benchDelay(int seconds)
+// Mouth to ear, the station's share: 20 ms of framing, the capture backlog, capture to the called
+// station's playback write (network, jitter buffer, decode), and the playback queue of the device.
+void benchDelay(linkrelay::Link link, const char* name, int seconds)
 {
-    if (QAudioDeviceInfo::defaultInputDevice().isNull() || QAudioDeviceInfo::defaultOutputDevice().isNull()) {
-        std::printf("one-way delay: skipped, no sound devices\n");
-        return;
-    }
     PhoneControl caller, called;
     const quint16 callerPort = freePort();
     const quint16 calledPort = freePort();
     if (!caller.bind_socket(callerPort) || !called.bind_socket(calledPort)) {
-        std::printf("one-way delay: cannot bind loopback ports\n");
+        std::printf("%s: cannot bind loopback ports\n", name);
         return;
     }
+    linkrelay::Relay relay(link, callerPort, calledPort);
     QString callerState, calledState;
-    int calledVoice = 0;
     QObject::connect(&caller, &PhoneControl::update_ui, [&](const QString&, const QString& s, const QColor&) { callerState = s; });
-    QObject::connect(&called, &PhoneControl::update_ui, [&](const QString&, const QString& s, const QColor&) {
-        calledState = s;
-        ++calledVoice; // one update per voice datagram
-    });
+    QObject::connect(&called, &PhoneControl::update_ui, [&](const QString&, const QString& s, const QColor&) { calledState = s; });
 
-    // The caller's frames in order of capture; the called station plays them in the same order.
-    std::vector<Clock::time_point> captured;
-    QObject::connect(caller.findChild<audioworkshop*>(), &audioworkshop::send_voice,
-                     [&](const QByteArray&) { captured.push_back(Clock::now()); });
-    std::vector<double> delays;
-    int handled = 0;
+    auto* callerAudio = caller.findChild<audioworkshop*>();
+    auto* calledAudio = called.findChild<audioworkshop*>();
+    // Frames as captured; a played frame is matched to the oldest captured one with its bytes.
+    std::deque<std::pair<Clock::time_point, QByteArray>> captured;
+    QObject::connect(callerAudio, &audioworkshop::send_voice,
+                     [&](const QByteArray& frame) { captured.emplace_back(Clock::now(), frame); });
+    std::vector<double> pathMs, queueMs, backlogMs;
     bool measuring = false;
-    // Connected after the station's own handler, so this runs once the frame has been written.
-    QObject::connect(called.findChild<QUdpSocket*>(), &QUdpSocket::readyRead, [&] {
-        if (calledVoice == handled)
-            return;
-        handled = calledVoice;
-        const size_t index = size_t(handled - 1);
-        if (measuring && calledState == QStringLiteral("Вызов") && index < captured.size())
-            delays.push_back(ms(Clock::now() - captured[index]));
+    QObject::connect(calledAudio, &audioworkshop::frame_played, [&](const QByteArray& frame) {
+        const auto now = Clock::now();
+        for (size_t i = 0; i < captured.size() && i < 100; ++i) {
+            if (captured[i].second != frame)
+                continue;
+            if (measuring) {
+                pathMs.push_back(ms(now - captured[i].first));
+                auto* playback = calledAudio->findChild<QAudioOutput*>();
+                if (playback)
+                    queueMs.push_back((playback->bufferSize() - playback->bytesFree()) / kBytesPerMs);
+            }
+            captured.erase(captured.begin(), captured.begin() + long(i) + 1);
+            break;
+        }
     });
 
     const QHostAddress loopback(QHostAddress::LocalHost);
-    caller.voice_action(loopback, calledPort, 8);
+    caller.voice_action(loopback, relay.callerSide(), 8);
     if (!waitFor([&] { return calledState == QStringLiteral("Входящий"); }, 15000)) {
-        std::printf("one-way delay: the called station never rang\n");
+        std::printf("%s: the called station never rang\n", name);
         return;
     }
-    called.voice_action(loopback, callerPort, 8);
-    --calledVoice; // that update came from the answer, not from a datagram
-    handled = calledVoice;
+    called.voice_action(loopback, relay.calledSide(), 8);
     if (!waitFor([&] { return callerState == QStringLiteral("Вызов"); }, 15000)) {
-        std::printf("one-way delay: the caller never heard the answer\n");
+        std::printf("%s: the caller never heard the answer\n", name);
         return;
     }
-    waitFor([] { return false; }, 1000); // let both flows settle
+    waitFor([] { return false; }, 2000); // let the flows and the jitter buffer settle
 
-    auto* capture = caller.findChild<audioworkshop*>()->findChild<QAudioInput*>();
-    auto* playback = called.findChild<audioworkshop*>()->findChild<QAudioOutput*>();
-    std::vector<double> backlogMs, queuedMs;
     QTimer sampler;
     QObject::connect(&sampler, &QTimer::timeout, [&] {
-        if (capture)
+        if (auto* capture = callerAudio->findChild<QAudioInput*>())
             backlogMs.push_back(capture->bytesReady() / kBytesPerMs);
-        if (playback)
-            queuedMs.push_back((playback->bufferSize() - playback->bytesFree()) / kBytesPerMs);
     });
     sampler.start(50);
+    const PlayoutStats before = calledAudio->playout_stats();
+    int sentFrames = 0;
+    const auto counter = QObject::connect(callerAudio, &audioworkshop::send_voice, [&] { ++sentFrames; });
     measuring = true;
     waitFor([] { return false; }, seconds * 1000);
     measuring = false;
+    QObject::disconnect(counter);
     sampler.stop();
+    const PlayoutStats after = calledAudio->playout_stats();
 
-    const Summary delay = summarise(delays);
-    const Summary backlog = summarise(backlogMs);
-    const Summary queued = summarise(queuedMs);
-    std::printf("one-way delay over loopback, quality 8, %zu frames in %d s:\n", delays.size(), seconds);
-    std::printf("  captured frame -> written to the other station's output\n");
-    std::printf("          mean %6.2f ms  median %6.2f ms  p95 %6.2f ms  max %6.2f ms\n", delay.mean, delay.median,
-                delay.p95, delay.max);
-    std::printf("  capture backlog at the caller (read one frame per notification)\n");
-    std::printf("          mean %6.1f ms  max %6.1f ms\n", backlog.mean, backlog.max);
-    std::printf("  playback queue at the called station (output buffer %d bytes = %.0f ms)\n",
-                playback ? playback->bufferSize() : 0, playback ? playback->bufferSize() / kBytesPerMs : 0.0);
-    std::printf("          mean %6.1f ms  max %6.1f ms\n", queued.mean, queued.max);
-    std::printf("  station's share: 20 ms framing + backlog + path + playback queue = about %.0f ms\n",
-                20.0 + backlog.mean + delay.mean + queued.mean);
-    caller.voice_action(loopback, calledPort, 8);
+    const double backlog = summarise(backlogMs).mean;
+    std::vector<double> shareMs;
+    for (size_t i = 0; i < pathMs.size() && i < queueMs.size(); ++i)
+        shareMs.push_back(20.0 + backlog + pathMs[i] + queueMs[i]);
+    const Summary share = summarise(shareMs);
+    const Summary path = summarise(pathMs);
+    const Summary queue = summarise(queueMs);
+    std::printf("%-15s share median %6.1f ms  p95 %6.1f ms | capture->write median %6.1f p95 %6.1f | device queue "
+                "median %5.1f p95 %5.1f | played %d of %d sent, concealed %d, late %d, dropped %d\n",
+                name, share.median, share.p95, path.median, path.p95, queue.median, queue.p95,
+                after.played - before.played, sentFrames,
+                after.concealed - before.concealed, after.late - before.late, after.dropped - before.dropped);
+    caller.voice_action(loopback, relay.callerSide(), 8);
+    called.voice_action(loopback, relay.calledSide(), 8);
+    waitFor([] { return false; }, 300);
 }
 
 } // namespace
@@ -216,7 +223,19 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
-    benchCodec();
-    benchDelay(10);
+    benchCodec(false);
+    benchCodec(true);
+    if (QAudioDeviceInfo::defaultInputDevice().isNull() || QAudioDeviceInfo::defaultOutputDevice().isNull()) {
+        std::printf("mouth to ear: skipped, no sound devices\n");
+        return 0;
+    }
+    std::printf("mouth to ear, the station's share (framing + capture backlog + capture->playback write + device "
+                "queue), quality 8, 10 s per link:\n");
+    using linkrelay::Link;
+    benchDelay(Link::Clean, "clean", 10);
+    benchDelay(Link::Loss20, "20 % loss", 10);
+    benchDelay(Link::Jitter100, "100 ms jitter", 10);
+    benchDelay(Link::Bursts11, "bursts of 11", 10);
+    benchDelay(Link::SwapAdjacent, "adjacent swaps", 10);
     return 0;
 }
