@@ -3,6 +3,7 @@
 #include "bytes.h"
 #include "config_file.h"
 #include "control_records.h"
+#include "opcodenames.h"
 #include "records.h"
 #include "status_records.h"
 
@@ -10,22 +11,10 @@ namespace statusreports {
 
 namespace {
 
-struct Polled {
-    quint16 opcode;
-    const char* name;
-};
-
-const Polled kStages[] = {
-    {REP_VERSION, "REP_VERSION"},
-    {REP_PARAMETERS, "REP_PARAMETERS"},
-    {REP_TX_FREQUENCY, "REP_TX_FREQUENCY"},
-    {REP_RX_FREQUENCY, "REP_RX_FREQUENCY"},
-    {REP_ANTENNA_SEL, "REP_ANTENNA_SEL"},
-    {REP_DEFAULTS_SET, "REP_DEFAULTS_SET"},
-    {REP_REBOOT_DEVICE, "REP_REBOOT_DEVICE"},
-    {REP_SET_TX_MODE, "REP_SET_TX_MODE"},
-    {REP_UART_CONV_CONFIG, "REP_UART_CONV_CONFIG"},
-    {REP_SESSION_SECRET, "REP_SESSION_SECRET"},
+// The reports of the station's staged polling, in its order.
+constexpr quint16 kStages[] = {
+    REP_VERSION, REP_PARAMETERS, REP_TX_FREQUENCY, REP_RX_FREQUENCY, REP_ANTENNA_SEL,
+    REP_DEFAULTS_SET, REP_REBOOT_DEVICE, REP_SET_TX_MODE, REP_UART_CONV_CONFIG, REP_SESSION_SECRET,
 };
 
 } // namespace
@@ -83,14 +72,14 @@ QJsonObject decode(quint16 report, const QByteArray& payload)
 QList<PolledReport> poll(ModemExchange& exchange)
 {
     QList<PolledReport> list;
-    for (const Polled& stage : kStages) {
+    for (const quint16 opcode : kStages) {
         PolledReport r;
-        r.opcode = stage.opcode;
-        r.name = QString::fromLatin1(stage.name);
-        const ModemExchange::Answer answer = exchange.askReport(stage.opcode, minimumLength(stage.opcode));
+        r.opcode = opcode;
+        r.name = opcodenames::name(opcode);
+        const ModemExchange::Answer answer = exchange.askReport(opcode, minimumLength(opcode));
         r.kind = answer.kind;
         if (answer.kind == ModemExchange::Answer::Report)
-            r.fields = decode(stage.opcode, answer.payload);
+            r.fields = decode(opcode, answer.payload);
         list.append(r);
     }
     return list;
