@@ -1,5 +1,6 @@
 // The station against a simulated modem network: the modems appear, a chosen one is read through
 // all ten reports, and what the operator sets comes back in the modem's reports.
+#include "operator_awareness.h"
 #include "simnetwork.h"
 #include "stationtest.h"
 
@@ -63,6 +64,52 @@ private slots:
         QCOMPARE(formRecords(), written);
         QCOMPARE(station.widget<QLabel>("op_control_tx_freq_lbl")->text(), "ПРД: " + channels->itemText(chosen));
         QCOMPARE(station.widget<QLabel>("op_control_rx_freq_lbl")->text(), "ПРМ: " + channels->itemText(chosen));
+    }
+
+    // A field engineer's fault scenario: what the simulated network does wrong shows in the journal.
+    void journalTellsTheNetworksFaults()
+    {
+        Station station;
+        SimConfig config;
+        config.firstAddress = 0x7F004801; // 127.0.72.1
+        config.stationPort = station.port;
+        config.periodMs = 100;
+        config.stepperSpeed = 2000;
+        SimNetwork network(config);
+        QString error;
+        QVERIFY2(network.start(error), qPrintable(error));
+        Journal& journal = station.window->findChild<OperatorAwareness*>()->journal();
+        const auto entries = [&journal](JournalEntry::Kind kind, const QString& modem, const QString& text) {
+            return journal.matching({ { kind }, modem, text }).size();
+        };
+        auto* list = station.widget<QListWidget>("op_abons_lw");
+        QTRY_COMPARE_WITH_TIMEOUT(list->count(), 3, 10000);
+        QCOMPARE(entries(JournalEntry::Modem, {}, {}), 3);
+        emit list->itemDoubleClicked(list->item(0));
+        QTRY_VERIFY_WITH_TIMEOUT(station.widget("op_stage_prb")->isHidden(), 10000);
+        // Modems are numbered by their last octet; the chosen one, then the two others.
+        const QString chosenAddress = QHostAddress(station.widget<QLineEdit>("op_current_abon_ip_le")->text()).toString();
+        const int chosen = chosenAddress.section('.', 3).toInt();
+        const int lossy = chosen % 3 + 1;
+        const int quiet = lossy % 3 + 1;
+        const auto key = [](int modem) { return QStringLiteral("127.0.72.%1:40005").arg(modem); };
+        QVERIFY(entries(JournalEntry::Request, key(chosen), QStringLiteral("REP_VERSION")) > 0);
+
+        QCOMPARE(network.execute(QStringLiteral("loss %1 0.5").arg(lossy)), QStringLiteral("ok: loss %1 0.5").arg(lossy));
+        QTRY_VERIFY_WITH_TIMEOUT(entries(JournalEntry::LinkLoss, key(lossy), {}) > 0, 30000);
+        QCOMPARE(entries(JournalEntry::LinkLoss, key(quiet), {}), 0);
+
+        QCOMPARE(network.execute(QStringLiteral("silence %1").arg(quiet)), QStringLiteral("ok: silence %1").arg(quiet));
+        QTRY_VERIFY_WITH_TIMEOUT(entries(JournalEntry::Modem, key(quiet), {}) > 1, 15000);
+
+        // The rotator follows the chosen modem's controller: a stall, then a silent controller.
+        auto* angle = station.spin("sm_angle_spb");
+        QTRY_VERIFY_WITH_TIMEOUT(angle->isEnabled(), 10000);
+        QCOMPARE(network.execute(QStringLiteral("stall %1").arg(chosen)), QStringLiteral("ok: stall %1").arg(chosen));
+        angle->setValue(angle->value() + 20);
+        QTRY_VERIFY_WITH_TIMEOUT(entries(JournalEntry::Rotator, {}, QStringLiteral("Мотор")) > 0, 15000);
+        QCOMPARE(network.execute(QStringLiteral("ctl-silence %1").arg(chosen)), QStringLiteral("ok: ctl-silence %1").arg(chosen));
+        QTRY_VERIFY_WITH_TIMEOUT(entries(JournalEntry::Rotator, {}, QStringLiteral("не отвечает")) > 0, 15000);
     }
 };
 
