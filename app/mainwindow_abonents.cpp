@@ -4,6 +4,7 @@
 #include "ui_mainwindow.h"
 
 #include "control_records.h"
+#include "ipv4text.h"
 
 #include <QListWidgetItem>
 
@@ -80,7 +81,7 @@ void MainWindow::DeleteAbonentsList(QList<OpAbonent> list)
     bool currentGone = false;
     for (const OpAbonent& abonent : qAsConst(list)) {
         delete abonentItems.take(abonentKey(abonent));
-        if (ui->op_current_abon_ip_le->text() == abonent.address.toString()
+        if (ipv4text::value(ui->op_current_abon_ip_le->text()) == abonent.address.toIPv4Address()
             && ui->op_current_abon_port_spb->value() == abonent.port)
             currentGone = true;
     }
@@ -115,7 +116,7 @@ void MainWindow::SetCurrentAbonent(QString line)
 void MainWindow::find_abonent()
 {
     if (!findTimer.isActive()) {
-        findAddress = QHostAddress(ui->op_current_abon_ip_le->text());
+        findAddress = ipv4text::address(ui->op_current_abon_ip_le->text());
         findPort = static_cast<quint16>(ui->op_current_abon_port_spb->value());
         findLimit = kFindRequestLimit;
         findCount = 0;
@@ -148,7 +149,7 @@ void MainWindow::reboot_abonent()
 
 void MainWindow::markCurrentForRemovalLater()
 {
-    const QHostAddress address(ui->op_current_abon_ip_le->text());
+    const QHostAddress address = ipv4text::address(ui->op_current_abon_ip_le->text());
     const auto port = static_cast<quint16>(ui->op_current_abon_port_spb->value());
     QTimer::singleShot(kForgetDelayMs, Qt::PreciseTimer, this,
                        [this, address, port] { client.abonentMarkDelete(address, port); });

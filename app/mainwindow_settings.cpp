@@ -3,6 +3,7 @@
 #include "ui_mainwindow.h"
 
 #include "control_records.h"
+#include "ipv4text.h"
 #include "presets.h"
 
 namespace {
@@ -76,15 +77,17 @@ void MainWindow::send_default_CMD_SESSION_SECRET()
 void MainWindow::send_CMD_RESET_DEVICE()
 {
     // The code names the one modem meant, also when every modem hears the broadcast.
-    const QString address = ui->op_current_abon_ip_le->text();
-    bool isIpv4 = false;
-    const uint32_t code = QHostAddress(address).toIPv4Address(&isIpv4);
-    const OP_PAYLOAD_t payload = requests::ipv4ServiceCode(isIpv4 ? code : 0);
+    const QString text = ui->op_current_abon_ip_le->text();
+    const std::optional<uint32_t> address = ipv4text::value(text);
+    if (!address) {
+        qDebug() << QStringLiteral("[OUT] -> Not an address '%1'").arg(text);
+        return;
+    }
+    const OP_PAYLOAD_t payload = requests::ipv4ServiceCode(*address);
     const auto port = static_cast<quint16>(ui->op_current_abon_port_spb->value());
-    if (defaults.broadcastHardReset())
-        client.send(CMD_REBOOT_DEVICE, payload, QHostAddress(QHostAddress::Broadcast), port);
-    else
-        client.send(CMD_REBOOT_DEVICE, payload, address, port);
+    const QHostAddress destination = defaults.broadcastHardReset() ? QHostAddress(QHostAddress::Broadcast)
+                                                                   : QHostAddress(*address);
+    client.send(CMD_REBOOT_DEVICE, payload, destination, port);
 }
 
 void MainWindow::send_CMD_SETUP_FN_1()

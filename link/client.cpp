@@ -1,6 +1,7 @@
 #include "client.h"
 
 #include "bytes.h"
+#include "ipv4text.h"
 
 #include <QDateTime>
 #include <QLoggingCategory>
@@ -243,7 +244,12 @@ void Client::abonentMarkDelete(QHostAddress addr, quint16 port)
 
 bool Client::send(OPCODE opcode, const OP_PAYLOAD_t& formular, QString dest_ip, quint16 dest_port)
 {
-    return send(opcode, formular, QHostAddress(dest_ip), dest_port);
+    const QHostAddress destination = ipv4text::address(dest_ip);
+    if (destination.isNull()) {
+        qDebug() << QStringLiteral("[OUT] -> Not an address '%1'").arg(dest_ip);
+        return false;
+    }
+    return send(opcode, formular, destination, dest_port);
 }
 
 bool Client::send(OPCODE opcode, const OP_PAYLOAD_t& formular, QHostAddress dest_ip, quint16 dest_port)
@@ -286,7 +292,7 @@ bool Client::send(OPCODE opcode, const OP_PAYLOAD_t& formular, QHostAddress dest
 
 void Client::filter(QString src_ip, uint16_t src_port)
 {
-    filter_address = QHostAddress(src_ip);
+    filter_address = ipv4text::address(src_ip);
     filter_port = src_port;
 }
 

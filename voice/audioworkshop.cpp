@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr int kPlaybackFrames = 5;
-
 // Qt's PulseAudio streams abort the program when deleted while running, and their destructors
 // spin the event loop. So a released stream is stopped at once, and deleted later from the
 // event loop, never inside a call that this engine or its owner is still in the middle of.
@@ -89,10 +87,8 @@ bool audioworkshop::init_output()
         release_output();
         return false;
     }
+    // Qt's default playback buffer (250 ms here) takes a burst of late frames whole.
     output = new QAudioOutput(device, format, this);
-    // Qt's default playback buffer (250 ms with PulseAudio) alone would take the whole one-way
-    // delay budget of a conversation; five frames leave room for a burst of late ones.
-    output->setBufferSize(kPlaybackFrames * decoder.frameBytes());
     output_device = output->start();
     if (!output_device) {
         release_output();

@@ -72,6 +72,8 @@ private slots:
         QTest::addColumn<int>("index");
         QTest::newRow("1411 MHz") << 3 << 1411000000ULL << "ПРД: 1411" << 1;
         QTest::newRow("5 Hz above 1422 MHz") << 3 << 1422000005ULL << "ПРД: 1422" << 2;
+        QTest::newRow("exactly 10 Hz above 1422 MHz") << 3 << 1422000010ULL << "ПРД: 1422" << 2;
+        QTest::newRow("exactly 10 Hz below 1433 MHz") << -1 << 1432999990ULL << "ПРД: 1433" << 3;
         QTest::newRow("11 Hz above, none shown: the first") << -1 << 1422000011ULL << "ПРД: 1422" << 0;
         // Off every channel (a Doppler test step) the shown channel stays, so nothing retunes the modem.
         QTest::newRow("11 Hz above, one shown: kept") << 3 << 1422000011ULL << "ПРД: 1422" << 3;
@@ -240,6 +242,74 @@ private slots:
         QTRY_COMPARE(modem->frames(), frames);
         QTest::qWait(50);
         QCOMPARE(modem->frames(), frames);
+    }
+
+    // Groups with leading zeros are decimal: 041 is 41, where an octal reading would reach .33.
+    void typedAddressReachesItsModem_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QList<QByteArray>>("sent"); // none: the text is no address
+        const QList<QPair<QString, QList<QByteArray>>> paths = {
+            { "request", { hex("01ff0000030101") } },
+            { "search", { hex("01ff000000000881") } },
+            { "forget", QVector<QByteArray>(5, hex("01ff00000501cccccccc")).toList() },
+            { "reboot", kRebootBurst },
+            { "hard reset", { hex("01ff000005017f000029") } },
+        };
+        for (const auto& [path, frames] : paths) {
+            QTest::addRow("%s, padded", qPrintable(path)) << "127.000.000.041" << path << frames;
+            QTest::addRow("%s, plain", qPrintable(path)) << "127.0.0.41" << path << frames;
+            QTest::addRow("%s, group above 255", qPrintable(path)) << "127.0.0.410" << path << QList<QByteArray>();
+            QTest::addRow("%s, group left blank", qPrintable(path)) << "127.0..41" << path << QList<QByteArray>();
+        }
+    }
+
+    void typedAddressReachesItsModem()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, path);
+        QFETCH(QList<QByteArray>, sent);
+        auto* list = station->widget<QListWidget>("op_abons_lw");
+        auto* find = station->widget<QPushButton>("op_control_find_pb");
+        modem->report(REP_CONT_STATUS, {}, 1, station->port);
+        QTRY_COMPARE(list->count(), 1);
+        station->window->update_REP_CONT_STATUS(1, {});
+        station->widget<QLineEdit>("op_current_abon_ip_le")->setText(typed);
+        if (sent.isEmpty())
+            QTest::ignoreMessage(QtDebugMsg, QRegularExpression("Not an address '" + QRegularExpression::escape(typed)));
+
+        if (path == "request") {
+            station->widget<QPushButton>("op_control_antenna_sel_omni_pb")->click();
+        } else if (path == "search") {
+            find->setChecked(true);
+            station->window->find_abonent();
+        } else if (path == "forget") {
+            station->window->forget_abonent();
+        } else if (path == "reboot") {
+            station->window->reboot_abonent();
+        } else {
+            station->widget<QPushButton>("op_hard_reset_pbt")->click();
+        }
+
+        if (sent.isEmpty()) {
+            QTest::qWait(700);
+            QVERIFY(modem->frames().isEmpty());
+            QCOMPARE(list->count(), 1);
+            return;
+        }
+        QTRY_VERIFY(modem->frames().size() >= sent.size());
+        QCOMPARE(modem->frames().mid(0, sent.size()), sent);
+        if (path == "search") {
+            // The searched modem's own report ends the search.
+            modem->report(REP_CONT_STATUS, {}, 2, station->port);
+            QTRY_VERIFY(!find->isChecked());
+        } else if (path == "forget" || path == "reboot") {
+            // Marked under its own address it leaves the list at the next ageing pass, well before an
+            // unmarked one would age out (5 s), and the display, showing it, is blanked.
+            QTRY_COMPARE_WITH_TIMEOUT(list->count(), 0, 3000);
+            QVERIFY(!station->widget("op_version_gbx")->isEnabled());
+        }
     }
 
     void broadcastHardResetNamesOneModem()

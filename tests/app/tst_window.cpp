@@ -170,6 +170,10 @@ private slots:
             "v1.2.3, build 00001a2b, hw 01, fn 0c");
         row("one id entry", ids, encodeIdStatistic({ 0, { { 0, 0, 100 } } }), range, "  ------  ");
         row("own id 1 shows entry 0", ids, encodeIdStatistic({ 1, { { 0, 0, 100 }, {} } }), range, "     100 ", green);
+        row("relay mode, own id 2 shows entry 1", ids,
+            encodeIdStatistic({ 2, { { 0, 0, 100 }, { 1, 0, 200 }, { 2, 0, 300 } } }), range, "     200 ", green);
+        row("own id 0 shows entry 1", ids, encodeIdStatistic({ 0, { { 0, 0, 100 }, { 1, 0, 200 } } }), range,
+            "     200 ", green);
         row("cold modem", ext, encodeExtendedStatus({ 0, 0, 0, 0, 0, 0, 0, 0, -1250 }), "op_cont_stat_temp1_spb", -12);
     }
 

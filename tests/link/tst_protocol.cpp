@@ -76,6 +76,12 @@ private slots:
                   {{0, "0302"}, {16, "11000000" "3412" "0000" "dc050000" "0a00" "1400" "04030201"},
                    {36, "02000000" "e803" "0000" "a0860100" "0100" "0200" "ffffffff"}, {56, "0f000000" "0100"}}),
             decodeIdStatistic, encodeIdStatistic);
+        row("parameters", encodeParameters({1400000000, 1450000000, 10000000}),
+            image(kParametersSize, {{0, "004e7253" "00000000" "803e6d56" "00000000" "80969800"}}), decodeParameters,
+            encodeParameters);
+        row("frequency", encodeFrequency(0x0102030405060708),
+            QByteArray::fromHex("0807060504030201"), decodeFrequency,
+            [](FrequencyRecord f) { return encodeFrequency(f.frequency); });
     }
 
     void recordsMatchTheirWireImage()

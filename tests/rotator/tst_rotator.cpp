@@ -14,6 +14,8 @@ class TestRotator : public QObject {
     std::unique_ptr<ScriptedController> controller;
     std::unique_ptr<SteppingMotor> motor;
     QStringList events;  // the motor's signals, queued to the test's thread
+    std::mutex stallMutex;  // guards stallLogs, written in the motor's thread
+    QStringList stallLogs;
 
     void startAt(qint32 position)
     {
@@ -30,6 +32,7 @@ private slots:
         motor = std::make_unique<SteppingMotor>();
         motor->set_device_addr(kController, 30000);
         events.clear();
+        stallLogs.clear();
         // In the motor's own context: what is still queued goes with it.
         SteppingMotor* m = motor.get();
         connect(m, &SteppingMotor::signal_InterfaceReinit, m, [this] { events << "reinit"; });
@@ -85,24 +88,58 @@ private slots:
         QTEST(controller->commands(), "sent");
     }
 
+    void moveKeptAliveUntilArrivalWithStallReportedThenZeroed_data()
+    {
+        QTest::addColumn<int>("stalls");
+        QTest::newRow("one stall") << 1;
+        QTest::newRow("a second stall after a move") << 2;
+    }
+
     void moveKeptAliveUntilArrivalWithStallReportedThenZeroed()
     {
+        QFETCH(int, stalls);
+        // The controller's log at each stall report and its end, taken before the motor's next poll.
+        connect(motor.get(), &SteppingMotor::signal_PositionErrorState, motor.get(), [this] {
+            std::lock_guard<std::mutex> guard(stallMutex);
+            stallLogs << controller->log();
+        }, Qt::DirectConnection);
+        const auto readsAt = [this](int report) {
+            std::lock_guard<std::mutex> guard(stallMutex);
+            return stallLogs.value(report).count(ScriptedController::kRead);
+        };
         startAt(0);
-        QTest::ignoreMessage(QtDebugMsg, "position_error");
+        for (int i = 0; i < stalls; ++i)
+            QTest::ignoreMessage(QtDebugMsg, "position_error");
         motor->set_angle(45);
-        QTRY_COMPARE_WITH_TIMEOUT(events, (QStringList{"reinit", "stall"}), 10000);
+        QStringList expected{"reinit", "stall"};
+        QTRY_COMPARE_WITH_TIMEOUT(events, expected, 10000);
         // Reported on the 21st unchanged poll; every poll kept the move alive with 0x8C.
         QVERIFY(controller->log().contains("00 " + QString("a12204 8c ").repeated(20) + "a12204"));
+        {
+            std::lock_guard<std::mutex> guard(stallMutex);
+            QVERIFY(stallLogs.value(0).remove(QRegularExpression(" 8c$")).endsWith(
+                "00 " + QString("a12204 8c ").repeated(20) + "a12204"));
+        }
         controller->waitReads(5);
         controller->setPosition(600);
-        QTRY_COMPARE(events, (QStringList{"reinit", "stall", "stall cleared"}));
+        expected << "stall cleared";
+        QTRY_COMPARE(events, expected);
         QCOMPARE(motor->get_angle(), 21.6);
+        if (stalls == 2) {
+            // Having moved, the motor again gets 21 unchanged polls before a stall is reported.
+            expected << "stall";
+            QTRY_COMPARE_WITH_TIMEOUT(events, expected, 10000);
+            QCOMPARE(readsAt(2) - readsAt(1), 21);
+            controller->setPosition(700);
+            expected << "stall cleared";
+            QTRY_COMPARE(events, expected);
+        }
         controller->setPosition(1250);
-        QTRY_COMPARE(events.size(), 4);
+        QTRY_COMPARE(events.size(), expected.size() + 1);
         const QString arrived = controller->commands(true);
         controller->waitReads(3);
         motor->request_zero();
-        QTRY_COMPARE(events, (QStringList{"reinit", "stall", "stall cleared", "reached 45", "reached 0"}));
+        QTRY_COMPARE(events, expected + QStringList({"reached 45", "reached 0"}));
         controller->waitReads(3);
         // Nothing goes out at the target; zeroing halts at position 0 and sends no target.
         QCOMPARE(controller->commands(true), arrived + " ec 00 00 00 00 00");

@@ -208,6 +208,41 @@ private slots:
         QCOMPARE((Frequencies{d.rx_frequency, d.tx_frequency}), (Frequencies{1400 * kMHz, 1400 * kMHz}));
     }
 
+    // Groups with leading zeros are decimal; text that is no address is written as 0.0.0.0.
+    void typedAddressFieldsAreReadInDecimal_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<int>("offset"); // of the address in the record the field belongs to
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QByteArray>("written");
+        const QList<QPair<const char*, int>> fields = {
+            {"op_defaults_ipaddr_le", 17},
+            {"op_defaults_gateway_le", 22},
+            {"op_defaults_socket3_dest_addr_le", 68},
+            {"op_defaults_remote_socket1_dest_ip_le", 100},
+            {"op_defaults_remote_socket4_dest_addr_le", 124},
+            {"op_conv1_socket_dest_ip_le", 20},
+        };
+        for (const auto& [field, offset] : fields) {
+            const auto row = [field = field, offset = offset](const char* name, const char* typed, const char* hex) {
+                QTest::addRow("%s, %s", field, name) << field << offset << typed << QByteArray(hex);
+            };
+            row("padded", "010.000.000.008", "0a000008");
+            row("plain", "192.168.11.9", "c0a80b09");
+            row("group above 255", "10.0.0.256", "00000000");
+        }
+    }
+    void typedAddressFieldsAreReadInDecimal()
+    {
+        QFETCH(QString, field);
+        QFETCH(int, offset);
+        QFETCH(QString, typed);
+        window->update_frequency_list({});
+        child<QLineEdit>(qPrintable(field))->setText(typed);
+        const QByteArray record = field.startsWith("op_conv") ? read(&DefaultsWindow::read_conv, 128) : readFields();
+        QTEST(record.mid(offset, 4).toHex(), "written");
+    }
+
     void convertersShownThenReadBack_data()
     {
         QTest::addColumn<bool>("enabled");

@@ -1,4 +1,6 @@
 #include "records.h"
+#include "settings_wire.h"
+#include "wire.h"
 
 #include <QtTest>
 
@@ -65,6 +67,34 @@ private slots:
             const QByteArray again = records::encodeDefaults(records::decodeDefaults(wire.left(cut)));
             QCOMPARE(again.toHex(), (wire.left(cut) + QByteArray(records::kDefaultsSize - cut, '\0')).toHex());
         }
+    }
+
+    // Code written against the wire record reads a report in place; what a cut report lacks reads as zero.
+    void reportReadInPlaceThroughItsWireRecord_data()
+    {
+        QTest::addColumn<int>("cut");
+        QTest::addColumn<QList<qulonglong>>("fields"); // rx frequency, address, socket 2's port, flags, text
+        QTest::newRow("whole record") << records::kDefaultsSize
+                                      << QList<qulonglong>{1433000000, 0x7F00000B, 20002, 0x3F4, 'v'};
+        QTest::newRow("cut inside the address") << 19 << QList<qulonglong>{1433000000, 0x7F000000, 0, 0, 0};
+        QTest::newRow("empty") << 0 << QList<qulonglong>{0, 0, 0, 0, 0};
+        QTest::newRow("longer than the record") << 2000 << QList<qulonglong>{1433000000, 0x7F00000B, 20002, 0x3F4, 'v'};
+    }
+    void reportReadInPlaceThroughItsWireRecord()
+    {
+        QFETCH(int, cut);
+        ModemDefaults d;
+        d.rx_frequency = 1433000000;
+        d.ip_addr = 0x7F00000B;
+        d.sockets[2].dest_port = 20002;
+        d.tx_power_mode = 63;
+        d.antenna_sel = 1;
+        d.gst_string_fm2 = "v";
+        const QByteArray rep = records::encodeDefaults(d).leftJustified(cut, '\xAA', true);
+        const REP_DEFAULTS_SET_t record = wire::from<REP_DEFAULTS_SET_t>(rep);
+        QTEST((QList<qulonglong>{record.rx_frequency, wire::ipv4(record.ip_addr), record.sockets[2].dest_port,
+                                 record.radio_flags, qulonglong(record.gst_string_fm2[0])}),
+              "fields");
     }
 
     void converterRecordLayoutAndRoundTrip()

@@ -55,16 +55,40 @@ private slots:
         QCOMPARE(station->states, QStringList({"Входящий"}));
     }
 
+    // The text runs to the first zero byte or the datagram's end; the header's quality bits do not matter.
+    void receivedTextEndsAtFirstZeroByte_data()
+    {
+        QTest::addColumn<QByteArray>("datagram");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("whole datagram") << QByteArray("\x01") + QString("приём").toUtf8() << "приём";
+        QTest::newRow("cut at a zero byte") << QByteArray("\x41" "abc\0def", 8) << "abc";
+        QTest::newRow("zero byte first") << QByteArray("\x01\0abc", 5) << "";
+        QTest::newRow("header only") << QByteArray("\xF9") << "";
+    }
+
+    void receivedTextEndsAtFirstZeroByte()
+    {
+        QFETCH(QByteArray, datagram);
+        QSignalSpy texts(&station->phone, &PhoneControl::chat_incoming_message);
+        send(datagram);
+        QVERIFY(texts.wait(3000));
+        QTEST(texts.takeFirst().at(0).toString(), "text");
+        QVERIFY(station->states.isEmpty());
+    }
+
     void badSignalCallStillEnds_data()
     {
         QTest::addColumn<bool>("hangUp");
-        QTest::newRow("operator hangs up") << true;
-        QTest::newRow("flow stops") << false;
+        QTest::addColumn<int>("feedMs"); // one datagram every 100 ms shows one bar, every 250 ms none
+        QTest::newRow("operator hangs up") << true << 250;
+        QTest::newRow("flow stops") << false << 250;
+        QTest::newRow("exactly one bar") << true << 100;
     }
 
     void badSignalCallStillEnds()
     {
         QFETCH(bool, hangUp);
+        QFETCH(int, feedMs);
         if (!haveSoundDevices())
             QSKIP("no sound devices");
         QTimer feed;
@@ -74,8 +98,11 @@ private slots:
         station->phone.voice_action(kLoopback, peer->localPort(), 8);
         QCOMPARE(station->state(), QStringLiteral("Вызов"));
 
-        feed.setInterval(250); // a fifth of the expected flow
+        QSignalSpy levels(&station->phone, &PhoneControl::update_signal);
+        feed.setInterval(feedMs);
         QTRY_COMPARE_WITH_TIMEOUT(station->state(), QStringLiteral("Плохой сигнал"), 8000);
+        if (feedMs == 100)
+            QCOMPARE(levels.last().at(0).toInt(), 1);
         QCOMPARE(station->action, QStringLiteral("Сброс"));
         QCOMPARE(station->color, QColor("#E86A6D"));
         if (hangUp) {

@@ -41,6 +41,26 @@ private slots:
             QSKIP("no sound devices");
     }
 
+    // Radio jitter delivers late frames in bursts; the playback buffer takes one whole.
+    void burstRightAfterOpeningPlaybackIsTakenWhole_data()
+    {
+        QTest::addColumn<int>("frames");
+        QTest::newRow("one frame") << 1;
+        QTest::newRow("220 ms at once") << 11;
+    }
+
+    void burstRightAfterOpeningPlaybackIsTakenWhole()
+    {
+        QFETCH(int, frames);
+        audioworkshop audio;
+        QVERIFY(audio.init_output());
+        const QByteArray frame = voiceDatagram().mid(1);
+        int taken = 0;
+        for (int i = 0; i < frames; ++i)
+            taken += audio.write_to_out(frame);
+        QCOMPARE(taken, frames * 320);
+    }
+
     void stationsRingAnswerTalkAndHangUp()
     {
         Station caller, called;
