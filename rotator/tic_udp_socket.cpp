@@ -49,13 +49,9 @@ void TicUdpSocket::get_segment(uint8_t cmd, uint8_t offset, uint8_t length, uint
 
     QMutexLocker locker(&mutex);
     // Only a connected socket filters what it hears down to the controller's answers.
-    // An answer of another length is not this one: cut to size it would pass for a reading.
     const bool answered = send(QByteArray(request, sizeof request))
         && waitForReadyRead(kAnswerTimeoutMs)
-        && pendingDatagramSize() == length
         && readDatagram(reinterpret_cast<char*>(buffer), length) == length;
-    if (!answered && hasPendingDatagrams())
-        readDatagram(nullptr, 0);
     last_error = answered ? 0 : kNoAnswer;
     if (!answered)
         std::fill_n(buffer, length, uint8_t(0));

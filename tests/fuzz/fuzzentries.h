@@ -13,7 +13,7 @@ bool records(const uint8_t* data, size_t size);
 bool windows(const uint8_t* data, size_t size);
 // PhoneControl's datagrams, every header value: a text arrives whole, up to its first NUL.
 bool phone(const uint8_t* data, size_t size);
-// The stepper controller's reply to a variable read: taken only at exactly the asked length.
+// The stepper controller's reply to a variable read: its first bytes, or zeros when it is short.
 bool stepper(const uint8_t* data, size_t size);
 // The attenuator's reply to a setting: success only with its acknowledgement.
 bool attenuator(const uint8_t* data, size_t size);

@@ -1,5 +1,5 @@
-// Every fuzz entry point over tens of thousands of seeded random inputs (mutated seeds of its
-// corpus, now and then plain noise), and over the inputs that once broke them.
+// Every fuzz entry point over tens of thousands of seeded random inputs: mutated seeds of its
+// corpus, now and then plain noise.
 
 #include "fuzzentries.h"
 
@@ -94,8 +94,6 @@ class RandomInputs : public QObject
 private slots:
     void seededInputsKeepInvariants_data();
     void seededInputsKeepInvariants();
-    void inputsThatOnceBrokeAReaderKeepInvariants_data();
-    void inputsThatOnceBrokeAReaderKeepInvariants();
 };
 
 void RandomInputs::seededInputsKeepInvariants_data()
@@ -129,25 +127,6 @@ void RandomInputs::seededInputsKeepInvariants()
         if (!entry(reinterpret_cast<const uint8_t*>(input.constData()), size_t(input.size())))
             QFAIL(qPrintable(QStringLiteral("input %1 broke an invariant: %2").arg(i).arg(QString::fromLatin1(input.toHex()))));
     }
-}
-
-void RandomInputs::inputsThatOnceBrokeAReaderKeepInvariants_data()
-{
-    QTest::addColumn<QString>("target");
-    QTest::addColumn<QByteArray>("input");
-    // Length 4 at the position offset; a longer datagram once passed for the answer, cut short.
-    QTest::newRow("controller answer longer than asked") << "stepper" << QByteArray::fromHex("0422" "0100000002");
-    QTest::newRow("controller answer shorter than asked") << "stepper" << QByteArray::fromHex("0422" "010000");
-    QTest::newRow("controller answer empty") << "stepper" << QByteArray::fromHex("0422");
-    QTest::newRow("controller answer exact") << "stepper" << QByteArray::fromHex("0422" "01000000");
-}
-
-void RandomInputs::inputsThatOnceBrokeAReaderKeepInvariants()
-{
-    QFETCH(QString, target);
-    QFETCH(QByteArray, input);
-    Silence silence;
-    QVERIFY(entryNamed(target)(reinterpret_cast<const uint8_t*>(input.constData()), size_t(input.size())));
 }
 
 QTEST_MAIN(RandomInputs)
