@@ -3,17 +3,20 @@
 # niced, for SECONDS each (default 600), starting from the seeds in tests/fuzz/corpus/<target>/.
 # New inputs go to build-fuzz/corpus/<target>/, failing inputs to build-fuzz/findings/.
 # Prints the executions and findings of each target; exits non-zero when any target found something.
-# Usage: fuzz.sh [SECONDS] [TARGET...]   (targets: receive records windows phone stepper attenuator simulator)
+# Usage: fuzz.sh [SECONDS] [TARGET...]   (default: every fuzz_<target> of the build, e.g. receive records
+# windows phone stepper attenuator simulator)
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${FUZZ_BUILD_DIR:-$root/build-fuzz}"
 seconds="${1:-600}"
 shift $(( $# > 0 ? 1 : 0 ))
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(receive records windows phone stepper attenuator simulator)
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DSTATION_FUZZ=ON >/dev/null || exit 2
+if [ ${#targets[@]} -eq 0 ]; then
+  mapfile -t targets < <(ninja -C "$build" -t targets all | sed -n 's/^fuzz_\([a-z_]*\): phony$/\1/p' | grep -v _autogen | sort -u)
+fi
 cmake --build "$build" -j"$(nproc)" --target "${targets[@]/#/fuzz_}" || exit 2
 
 export QT_QPA_PLATFORM=offscreen
@@ -24,11 +27,12 @@ mkdir -p "$build/findings"
 declare -A pids
 for target in "${targets[@]}"; do
   binary="$(find "$build" -name "fuzz_$target" -type f -perm -u+x | head -1)"
-  seeds="$root/tests/fuzz/corpus/$target"
+  seeds=()
+  [ -d "$root/tests/fuzz/corpus/$target" ] && seeds=("$root/tests/fuzz/corpus/$target")
   mkdir -p "$build/corpus/$target"
   rm -f "$build/findings/$target-"*
   (cd "$build" && exec nice -n 10 "$binary" -max_total_time="$seconds" -timeout=20 -print_final_stats=1 \
-     -artifact_prefix="$build/findings/$target-" "$build/corpus/$target" "$seeds" \
+     -artifact_prefix="$build/findings/$target-" "$build/corpus/$target" "${seeds[@]}" \
      >"$build/fuzz-$target.log" 2>&1) &
   pids[$target]=$!
 done
