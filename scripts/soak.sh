@@ -103,6 +103,9 @@ if [ -n "$dump_pid" ]; then
   dump_pid=""
 fi
 
+# Datagrams the kernel dropped because the station's receive buffer was full (this namespace only).
+kernel_drops="$(awk '/^Udp:/ && !names {names = 1; for (i = 1; i <= NF; i++) col[$i] = i; next}
+                     /^Udp:/ {print $col["RcvbufErrors"]}' /proc/net/snmp)"
 growth=$(( last_rss - first_rss ))
 printf 'memory: %d kB at first sample, %d kB at last, growth %d kB\n' "$first_rss" "$last_rss" "$growth"
 # AddressSanitizer's quarantine holds freed memory by design; a sanitizer build sets the limit to 0 (off).
@@ -113,7 +116,8 @@ if [ "$limit_kb" -gt 0 ] && [ "$growth" -gt "$limit_kb" ]; then
 fi
 if [ "$capture" = yes ]; then
   grep -h 'packets' "$work/tcpdump.err" | sed 's/^/tcpdump: /'
-  if ! python3 "$root/scripts/soak_check.py" "$work/capture.pcap" 127.0.0.1 40005 "$work/logs"/*.bin; then
+  if ! python3 "$root/scripts/soak_check.py" "$work/capture.pcap" 127.0.0.1 40005 "${kernel_drops:-0}" \
+      "$work/logs"/*.bin; then
     echo "soak: FAIL - the packet log and the capture differ"
     status=1
   fi

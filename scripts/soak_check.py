@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
 """Compares the station's packet logs with a capture of the same traffic.
 
-Usage: soak_check.py CAPTURE.pcap STATION_ADDRESS STATION_PORT LOG_FILE...
+Usage: soak_check.py CAPTURE.pcap STATION_ADDRESS STATION_PORT KERNEL_DROPS LOG_FILE...
 Every valid datagram (whole header, signature 0xFF01) that reached the station must be a
-received record of the logs, in order and byte for byte; no record may be torn. Prints a
-short report and exits 1 on any difference.
+received record of the logs, in order and byte for byte; no record may be torn. Captured
+datagrams missing from the log are counted and set beside KERNEL_DROPS (the datagrams the
+kernel dropped for want of room in the station's receive buffer). Prints a short report and
+exits 1 on any difference.
 """
 
 import struct
@@ -79,9 +81,22 @@ def sent_length(log, at):
     return -1 if length is None else HEADER + length
 
 
+def matching(log, frame_at, peer, port, expected, index):
+    """Index of the first expected datagram from `index` on that the record holds; -1 if none."""
+    for k in range(index, len(expected)):
+        src, src_port, frame = expected[k]
+        if log[frame_at:frame_at + len(frame)] == frame and peer == int.from_bytes(src, "big") \
+                and port == src_port:
+            return k
+    return -1
+
+
 def check(expected, logs):
-    """Walks the logs in order against the expected received frames; returns problems."""
-    problems, index, sent = [], 0, 0
+    """Walks the logs in order against the expected received frames.
+
+    Returns the problems, the records matched, the captured datagrams skipped (never logged)
+    and the sent records seen."""
+    problems, index, matched, skipped, sent = [], 0, 0, 0, 0
     for name in logs:
         with open(name, "rb") as f:
             log = f.read()
@@ -103,27 +118,22 @@ def check(expected, logs):
             if direction != 0:
                 problems.append("%s: record at byte %d has direction %d" % (name, at, direction))
                 break
-            if index >= len(expected):
-                problems.append("%s: received record at byte %d was never captured" % (name, at))
+            k = matching(log, frame_at, peer, port, expected, index)
+            if k < 0:
+                problems.append("%s: received record at byte %d matches no later captured datagram"
+                                % (name, at))
                 break
-            src, src_port, frame = expected[index]
-            if frame_at + len(frame) > len(log):
-                problems.append("%s: torn received record at byte %d" % (name, at))
-                break
-            if log[frame_at:frame_at + len(frame)] != frame or peer != int.from_bytes(src, "big") \
-                    or port != src_port:
-                problems.append("%s: received record %d at byte %d differs from the capture"
-                                % (name, index, at))
-                break
-            index += 1
-            at = frame_at + len(frame)
-    if index < len(expected) and not problems:
-        problems.append("%d captured valid datagrams missing from the log" % (len(expected) - index))
-    return problems, index, sent
+            skipped += k - index
+            index = k + 1
+            matched += 1
+            at = frame_at + len(expected[k][2])
+    if not problems:
+        skipped += len(expected) - index
+    return problems, matched, skipped, sent
 
 
 def main(argv):
-    if len(argv) < 4:
+    if len(argv) < 5:
         print(__doc__.strip().splitlines()[2], file=sys.stderr)
         return 2
     try:
@@ -131,9 +141,19 @@ def main(argv):
     except (OSError, ValueError) as error:
         print("capture: %s" % error)
         return 1
-    problems, matched, sent = check(expected, sorted(argv[4:]))
+    kernel_drops = int(argv[4])
+    problems, matched, skipped, sent = check(expected, sorted(argv[5:]))
     print("captured to the station: %d datagrams, %d valid" % (total, len(expected)))
-    print("logged: %d received records match the capture, %d sent records" % (matched, sent))
+    print("logged: %d received records match the capture in order, %d sent records" % (matched, sent))
+    if skipped:
+        problems.append("%d captured valid datagrams are not in the log" % skipped)
+        if skipped <= kernel_drops:
+            problems.append("the kernel dropped %d datagrams for want of room in the station's receive "
+                            "buffer: the station fell behind, the log lost nothing it read" % kernel_drops)
+        else:
+            problems.append("only %d of them were dropped by the kernel: the log lost datagrams" % kernel_drops)
+    elif kernel_drops:
+        print("note: the kernel dropped %d datagrams, none of them valid" % kernel_drops)
     for problem in problems:
         print("MISMATCH: " + problem)
     return 1 if problems else 0
