@@ -350,10 +350,9 @@ bool Client::logger_enable(bool enable)
     log_file.close();
     if (!enable)
         return true;
-    log_file.setFileName(packetlog::fileName(logger_path, QDateTime::fromMSecsSinceEpoch(clock())));
     // Unbuffered: every record reaches the OS at once, so a killed station loses none.
     // Append: a name met again (same millisecond) extends the file instead of overwriting it.
-    if (!log_file.open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered))
+    if (!packetlog::openPrivate(log_file, packetlog::fileName(logger_path, QDateTime::fromMSecsSinceEpoch(clock()))))
         qDebug() << "can't open log file";
     return true;
 }

@@ -4,12 +4,27 @@
 
 #include <QFile>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace packetlog {
 
 QString fileName(const QString& folder, const QDateTime& when)
 {
     return folder + QStringLiteral("/log-") + when.toString(QStringLiteral("yyyyMMdd-hhmmss-zzz"))
         + QStringLiteral(".bin");
+}
+
+bool openPrivate(QFile& file, const QString& name)
+{
+    const int fd = ::open(QFile::encodeName(name).constData(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    file.setFileName(name);
+    if (file.open(fd, QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle))
+        return true;
+    ::close(fd);
+    return false;
 }
 
 void putHeader(uint8_t* out, qint64 time, quint32 peerIpv4, quint16 peerPort, Direction direction)

@@ -18,6 +18,10 @@ enum Direction : quint16 { Received = 0, Sent = 1 };
 // Name of a new log file in `folder`, stamped with the local time `when`.
 QString fileName(const QString& folder, const QDateTime& when);
 
+// Opens (creating or appending to) the log file `name`, unbuffered and readable by its owner only:
+// the log holds session secrets in clear.
+bool openPrivate(QFile& file, const QString& name);
+
 // Time (ms since the epoch), peer IPv4 as a number whose top byte is the first octet,
 // peer port and direction, all little-endian.
 void putHeader(uint8_t* out, qint64 time, quint32 peerIpv4, quint16 peerPort, Direction direction);

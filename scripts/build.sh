@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Configures and builds the station, its tools and tests into build/ (or $BUILD_DIR).
+# Arguments go to CMake's configure step, e.g. -DSTATION_SANITIZE=ON.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
 cmake --build "$build" -j"$(nproc)"

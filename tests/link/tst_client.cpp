@@ -9,6 +9,7 @@
 #include <QUdpSocket>
 #include <QtTest>
 #include <memory>
+#include <sys/stat.h>
 
 // Client over real loopback sockets: what goes out, what comes in, who gets told,
 // the list of heard modems (on a test clock) and the packet log.
@@ -214,6 +215,19 @@ private slots:
         QCOMPARE(logFiles(), names);
         QCOMPARE(logFile(0).toHex(), first.toHex());
         QCOMPARE(logFile(1).toHex(), logRecord(packetlog::Sent, txOn).toHex());
+    }
+
+    void logFileIsReadableByItsOwnerOnly()
+    {
+        // Even where the user's umask would let everyone read new files: the log holds secrets.
+        const mode_t saved = ::umask(0);
+        client->logger_enable(true);
+        ::umask(saved);
+        QVERIFY(send(CMD_SESSION_SECRET));
+        struct stat info {};
+        QCOMPARE(::stat(QFile::encodeName(dir->filePath(logFiles().value(0))).constData(), &info), 0);
+        QCOMPARE(info.st_mode & 0777, mode_t(0600));
+        QVERIFY(logFile(0).size() > packetlog::kRecordHeaderSize);
     }
 
     void recordSurvivesKilledStation()

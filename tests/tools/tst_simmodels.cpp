@@ -1,8 +1,10 @@
+#include "linesplitter.h"
 #include "modemmodel.h"
 #include "protocol.h"
 #include "steppermodel.h"
 
 #include <QtTest>
+#include <limits>
 #include <memory>
 
 constexpr quint32 kAddress = 0x7F00000B; // 127.0.0.11
@@ -133,6 +135,69 @@ private slots:
         }
         // Stopped by the time-out, the motor waits in safe start for 0x83 again.
         QCOMPARE(stepper.safeStartActive(travelMs + 300), !keptAlive);
+    }
+
+    void extremePositionsMoveWithoutOverflow_data()
+    {
+        QTest::addColumn<qint32>("start");
+        QTest::addColumn<qint32>("target");
+        QTest::newRow("from the lowest position") << std::numeric_limits<qint32>::min() << std::numeric_limits<qint32>::min() + 500;
+        QTest::newRow("to the lowest position") << std::numeric_limits<qint32>::min() + 500 << std::numeric_limits<qint32>::min();
+        QTest::newRow("to the highest position") << std::numeric_limits<qint32>::max() - 500 << std::numeric_limits<qint32>::max();
+    }
+
+    void extremePositionsMoveWithoutOverflow()
+    {
+        QFETCH(qint32, start);
+        QFETCH(qint32, target);
+        StepperModel stepper(1000, 0);
+        stepper.feed(QByteArray(1, char(0x83)) + command32(0xEC, start), 0);
+        QCOMPARE(stepper.position(0), start);
+        stepper.feed(command32(0xE0, target), 0);
+        // Left alone past the command time-out: stopped 1000 steps along, which is past the target.
+        QCOMPARE(stepper.position(StepperModel::kCommandTimeoutMs + 100), target);
+        stepper.feed(QByteArray(1, char(0x83)) + command32(0xE0, start), 1200);
+        QCOMPARE(stepper.position(1300), qint32(target + (start < target ? -100 : 100)));
+    }
+
+    void controlLinesSplitWhateverTheReads_data()
+    {
+        QTest::addColumn<QByteArray>("stream");
+        QTest::addColumn<int>("readSize");
+        QTest::addColumn<QStringList>("pieces");
+        const QByteArray junk(40, 'x');
+        for (int readSize : {1, 7, 1000}) {
+            const QByteArray size = QByteArray::number(readSize);
+            QTest::newRow("lines, reads of " + size) << QByteArray("loss all 1\nresume 2\n\n") << readSize
+                << QStringList{"loss all 1", "resume 2", ""};
+            QTest::newRow("overlong line dropped to its end, reads of " + size) << junk + "silence all\nclear all\n"
+                << readSize << QStringList{"<too long>", "clear all"};
+            QTest::newRow("NUL refused, reads of " + size) << QByteArray("loss all 1\0 rest\nclear\n", 23) << readSize
+                << QStringList{"<NUL>", "clear"};
+        }
+        QTest::newRow("line of exactly the limit") << QByteArray(32, 'a') + '\n' << 5 << QStringList{QString(32, 'a')};
+        QTest::newRow("unfinished line waits") << QByteArray("loss all") << 3 << QStringList{};
+    }
+
+    void controlLinesSplitWhateverTheReads()
+    {
+        QFETCH(QByteArray, stream);
+        QFETCH(int, readSize);
+        QFETCH(QStringList, pieces);
+        LineSplitter splitter(32);
+        QStringList seen;
+        for (int at = 0; at < stream.size(); at += readSize) {
+            const QByteArray read = stream.mid(at, readSize);
+            for (const LineSplitter::Piece& piece : splitter.feed(read.constData(), read.size())) {
+                if (piece.kind == LineSplitter::Kind::TooLong)
+                    seen << QStringLiteral("<too long>");
+                else if (piece.kind == LineSplitter::Kind::HasNul)
+                    seen << QStringLiteral("<NUL>");
+                else
+                    seen << QString::fromLatin1(piece.line);
+            }
+        }
+        QCOMPARE(seen, pieces);
     }
 };
 

@@ -282,6 +282,34 @@ private slots:
         QVERIFY(QString::fromUtf8(sim.readAllStandardError()).contains(QLatin1String("--help")));
     }
 
+    void refusedControlLineNeverRunsItsTail_data()
+    {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QString>("answer");
+        const QString tooLong = QStringLiteral("error: control line too long");
+        const QString nul = QStringLiteral("error: control line holds a NUL byte");
+        QTest::newRow("junk then a command on the same line") << QByteArray(8192, 'x') + "silence all\n" << tooLong;
+        QTest::newRow("junk just past the limit") << QByteArray(4097, 'x') + "\n" << tooLong;
+        QTest::newRow("NUL inside a command") << QByteArray("loss all 1\0 rest\n", 17) << nul;
+        QTest::newRow("a line of NULs") << QByteArray(3, '\0') + '\n' << nul;
+    }
+
+    void refusedControlLineNeverRunsItsTail()
+    {
+        QFETCH(QByteArray, input);
+        QFETCH(QString, answer);
+        startProcess(1, {});
+        QVERIFY(nextLine(*m_sim).startsWith(QLatin1String("ready:")));
+        // Written in small pieces, so the limit cannot depend on how the reads split the line.
+        for (int at = 0; at < input.size(); at += 1000) {
+            m_sim->write(input.mid(at, 1000));
+            QVERIFY(m_sim->waitForBytesWritten(5000));
+        }
+        QCOMPARE(nextLine(*m_sim), answer);
+        // The next answer is the next command's: nothing of the refused line ran.
+        QCOMPARE(command(*m_sim, QStringLiteral("clear all")), QStringLiteral("ok: clear all"));
+    }
+
     void attenuatorOnPseudoTerminalAnswersAndDrivesLoss()
     {
         startProcess(1, {"--attenuator", "--extended"});
@@ -300,6 +328,9 @@ private slots:
         QCOMPARE(set("att-12.75\r\n"), QByteArray("attOK"));
         QCOMPARE(set("att-47.62\r\n"), QByteArray("attERR"));
         QCOMPARE(set("att-12.75\n"), QByteArray("attERR"));
+        // An overlong line is refused once, and its tail is not taken for a command.
+        QCOMPARE(set(QByteArray(1024, 'x') + "att-12.75\r\n"), QByteArray("attERR"));
+        QCOMPARE(set(QByteArray("att-12.75\r\0x\n", 13)), QByteArray("attERR"));
 
         QSignalSpy extended(m_client.get(), &Client::signal_REP_EXTENDED_STATUS);
         const auto last = [&extended] { return records::decodeExtendedStatus(extended.last().at(1).toByteArray()); };

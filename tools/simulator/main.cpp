@@ -1,5 +1,6 @@
 // zarnik-sim: a network of simulated modems on loopback for the control station.
 
+#include "linesplitter.h"
 #include "pcapwriter.h"
 #include "ptyattenuator.h"
 #include "simconfig.h"
@@ -100,7 +101,7 @@ int main(int argc, char* argv[])
     // background of a terminal, the simulator gets an error for its read instead of being stopped.
     std::signal(SIGTTIN, SIG_IGN);
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-    QByteArray pending;
+    LineSplitter lines(kMaxControlLine);
     QObject::connect(&input, &QSocketNotifier::activated, [&] {
         char buffer[4096];
         const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
@@ -110,17 +111,18 @@ int main(int argc, char* argv[])
             input.setEnabled(false);
             return;
         }
-        pending.append(buffer, int(n));
-        int end;
-        while ((end = pending.indexOf('\n')) >= 0) {
-            const QString line = QString::fromUtf8(pending.left(end)).trimmed();
-            pending.remove(0, end + 1);
+        for (const LineSplitter::Piece& piece : lines.feed(buffer, int(n))) {
+            if (piece.kind == LineSplitter::Kind::TooLong) {
+                say(QStringLiteral("error: control line too long"));
+                continue;
+            }
+            if (piece.kind == LineSplitter::Kind::HasNul) {
+                say(QStringLiteral("error: control line holds a NUL byte"));
+                continue;
+            }
+            const QString line = QString::fromUtf8(piece.line).trimmed();
             if (!line.isEmpty())
                 say(network.execute(line));
-        }
-        if (pending.size() > kMaxControlLine) {
-            pending.clear();
-            say(QStringLiteral("error: control line too long"));
         }
     });
 

@@ -13,8 +13,6 @@
 
 namespace {
 
-// Longer than any command; a line that grows past this without LF is noise and is dropped.
-constexpr int kMaxLine = 64;
 constexpr double kMaxDb = 31.75; // the most the device attenuates
 
 // The value of one command line as read up to its LF; empty for a line the device refuses.
@@ -68,12 +66,8 @@ void PtyAttenuator::readCommands()
     const ssize_t n = ::read(m_master, buffer, sizeof buffer);
     if (n <= 0)
         return;
-    m_pending.append(buffer, int(n));
-    int end;
-    while ((end = m_pending.indexOf('\n')) >= 0) {
-        const QByteArray line = m_pending.left(end);
-        m_pending.remove(0, end + 1);
-        const std::optional<double> db = parseCommand(line);
+    for (const LineSplitter::Piece& piece : m_lines.feed(buffer, int(n))) {
+        const std::optional<double> db = piece.kind == LineSplitter::Kind::Line ? parseCommand(piece.line) : std::nullopt;
         // The new value holds before the station hears that it was taken.
         if (db)
             emit attenuationChanged(*db);
@@ -81,8 +75,6 @@ void PtyAttenuator::readCommands()
         const ssize_t length = ssize_t(std::strlen(reply));
         if (::write(m_master, reply, size_t(length)) != length)
             emit event(QStringLiteral("attenuator: reply not written"));
-        emit event(QStringLiteral("attenuator: \"%1\" -> %2").arg(QString::fromLatin1(line.trimmed()), QLatin1String(reply)));
+        emit event(QStringLiteral("attenuator: \"%1\" -> %2").arg(QString::fromLatin1(piece.line.trimmed()), QLatin1String(reply)));
     }
-    if (m_pending.size() > kMaxLine)
-        m_pending.clear();
 }

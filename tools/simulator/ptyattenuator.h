@@ -2,7 +2,8 @@
 // The serial step attenuator played on a pseudo-terminal: the station opens the printed device
 // name, writes "att-XX.YY" with CR LF and reads "attOK" when the device took the value.
 
-#include <QByteArray>
+#include "linesplitter.h"
+
 #include <QObject>
 #include <QString>
 
@@ -28,6 +29,6 @@ private:
     int m_master = -1;
     int m_slave = -1; // held open so the terminal stays up between the station's sessions
     QSocketNotifier* m_notifier = nullptr;
-    QByteArray m_pending;
+    LineSplitter m_lines{64}; // longer than any command: past it a line is noise
     QString m_deviceName;
 };

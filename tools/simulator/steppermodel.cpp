@@ -52,8 +52,8 @@ void StepperModel::advance(qint64 nowMs)
     }
     if (timesOut) {
         m_timedOut = true;
-        if (!m_safeStart && qRound(m_position) != m_target)
-            m_events << QStringLiteral("controller: command time-out, motor stopped at %1").arg(qRound(m_position));
+        if (!m_safeStart && roundedPosition() != m_target)
+            m_events << QStringLiteral("controller: command time-out, motor stopped at %1").arg(roundedPosition());
         m_safeStart = true;
     }
     m_updatedMs = nowMs;
@@ -62,7 +62,14 @@ void StepperModel::advance(qint64 nowMs)
 qint32 StepperModel::position(qint64 nowMs)
 {
     advance(nowMs);
-    return qint32(std::lround(m_position));
+    return roundedPosition();
+}
+
+// The position only ever moves between 32-bit targets, so it rounds into their range; qRound's
+// int arithmetic would overflow near INT32_MIN.
+qint32 StepperModel::roundedPosition() const
+{
+    return qint32(std::llround(m_position));
 }
 
 bool StepperModel::safeStartActive(qint64 nowMs)
@@ -163,7 +170,7 @@ QByteArray StepperModel::readVariables(int offset, int length) const
     bytes::put16(p + kErrorStatusOffset,
         quint16((m_safeStart ? kErrorSafeStart : 0) | (m_timedOut ? kErrorCommandTimeout : 0)));
     bytes::put32(p + kTargetPositionOffset, quint32(m_target));
-    bytes::put32(p + tic::kCurrentPosition, quint32(qint32(std::lround(m_position))));
+    bytes::put32(p + tic::kCurrentPosition, quint32(roundedPosition()));
     QByteArray answer = block.mid(offset, length);
     return answer.append(QByteArray(length - answer.size(), '\0'));
 }

@@ -31,6 +31,7 @@ private:
     void advance(qint64 nowMs);
     void execute(qint64 nowMs, QList<QByteArray>& answers);
     QByteArray readVariables(int offset, int length) const;
+    qint32 roundedPosition() const;
     qint32 data32() const;
 
     const int m_speed;
