@@ -14,14 +14,14 @@ packages=(
   clang libclang-rt-14-dev
   librsvg2-bin
   dpkg-dev lintian desktop-file-utils appstream xdotool
-  tshark
+  tshark tcpdump
   libqt5charts5-dev
   libspeexdsp-dev
 )
 
 # Wanted only by the tests, the artwork and the screenshot; everything else is needed to build.
 test_only=(pulseaudio pulseaudio-utils iproute2 util-linux xvfb imagemagick clang libclang-rt-14-dev
-  librsvg2-bin lintian desktop-file-utils appstream xdotool)
+  librsvg2-bin lintian desktop-file-utils appstream xdotool tshark tcpdump)
 if [ "${1:-}" = build ]; then
   wanted=()
   for p in "${packages[@]}"; do
