@@ -179,7 +179,8 @@ void AbonentHealth::decorate(Line& line, const QString& key, qint64 now)
 
 bool AbonentHealth::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == list.viewport() && event->type() == QEvent::ToolTip) {
+    // The type first: while the list is being destroyed its viewport() must not be called.
+    if (event->type() == QEvent::ToolTip && watched == list.viewport()) {
         const auto* help = static_cast<QHelpEvent*>(event);
         const QListWidgetItem* item = list.itemAt(help->pos());
         if (!item)
