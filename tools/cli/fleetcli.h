@@ -32,6 +32,9 @@ private:
     int setChannel(const CommandOptions& o);
     int setPower(const CommandOptions& o);
     int setAntenna(const CommandOptions& o);
+    // Sends a one-byte setting and takes it as done only when the modem's report holds it.
+    int setConfirmedByte(const CommandOptions& o, quint16 request, quint16 report, uint8_t value, const QString& what,
+                         const QString& done);
 
     int bad(const QString& line);
     // The one modem of a command, refused when it is a broadcast address without --yes.

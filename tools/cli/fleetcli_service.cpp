@@ -3,6 +3,7 @@
 
 #include "configtransfer.h"
 #include "control_records.h"
+#include "opcodenames.h"
 #include "records.h"
 #include "status_records.h"
 
@@ -74,21 +75,8 @@ int FleetCli::setPower(const CommandOptions& o)
     int percent = 0;
     if (o.positional.size() != 2 || !commandoptions::parseNumber(o.positional.at(1), 0, 100, percent))
         return bad(QStringLiteral("set-power takes a modem address and a power of 0..100 percent"));
-    TargetAddress t;
-    if (!target(o, o.positional.first(), t))
-        return BadInput;
-    auto exchange = open(o, t);
-    if (!exchange)
-        return m_openFailure;
-    const ModemExchange::Answer a = exchange->ask(CMD_TX_POWER_MODE, requests::singleByte(uint8_t(percent)), REP_TX_POWER_MODE, 1);
-    if (a.kind == ModemExchange::Answer::Unsupported)
-        return bad(QStringLiteral("modem %1 answers REP_UNSUPPORTED for CMD_TX_POWER_MODE").arg(t.text()));
-    if (a.kind != ModemExchange::Answer::Report || reports::singleByte(a.payload) != percent) {
-        m_err << "zarnik-cli: " << t.text() << " did not confirm " << percent << " %\n";
-        return Failed;
-    }
-    m_out << t.text() << " transmits at " << percent << " %\n";
-    return Ok;
+    return setConfirmedByte(o, CMD_TX_POWER_MODE, REP_TX_POWER_MODE, uint8_t(percent),
+                            QStringLiteral("%1 %").arg(percent), QStringLiteral("transmits at %1 %").arg(percent));
 }
 
 int FleetCli::setAntenna(const CommandOptions& o)
@@ -96,20 +84,27 @@ int FleetCli::setAntenna(const CommandOptions& o)
     const QMap<QString, int> names{{"sector", 0}, {"0", 0}, {"omni", 1}, {"1", 1}};
     if (o.positional.size() != 2 || !names.contains(o.positional.at(1)))
         return bad(QStringLiteral("set-antenna takes a modem address and sector or omni"));
+    const int antenna = names.value(o.positional.at(1));
+    return setConfirmedByte(o, CMD_ANTENNA_SEL, REP_ANTENNA_SEL, uint8_t(antenna), QStringLiteral("the antenna"),
+                            QStringLiteral("antenna %1").arg(antenna ? "omni" : "sector"));
+}
+
+int FleetCli::setConfirmedByte(const CommandOptions& o, quint16 request, quint16 report, uint8_t value,
+                               const QString& what, const QString& done)
+{
     TargetAddress t;
     if (!target(o, o.positional.first(), t))
         return BadInput;
     auto exchange = open(o, t);
     if (!exchange)
         return m_openFailure;
-    const int antenna = names.value(o.positional.at(1));
-    const ModemExchange::Answer a = exchange->ask(CMD_ANTENNA_SEL, requests::singleByte(uint8_t(antenna)), REP_ANTENNA_SEL, 1);
+    const ModemExchange::Answer a = exchange->ask(OPCODE(request), requests::singleByte(value), OPCODE(report), 1);
     if (a.kind == ModemExchange::Answer::Unsupported)
-        return bad(QStringLiteral("modem %1 answers REP_UNSUPPORTED for CMD_ANTENNA_SEL").arg(t.text()));
-    if (a.kind != ModemExchange::Answer::Report || reports::singleByte(a.payload) != antenna) {
-        m_err << "zarnik-cli: " << t.text() << " did not confirm the antenna\n";
+        return bad(QStringLiteral("modem %1 answers REP_UNSUPPORTED for %2").arg(t.text(), opcodenames::name(request)));
+    if (a.kind != ModemExchange::Answer::Report || reports::singleByte(a.payload) != value) {
+        m_err << "zarnik-cli: " << t.text() << " did not confirm " << what << '\n';
         return Failed;
     }
-    m_out << t.text() << " antenna " << (antenna ? "omni" : "sector") << '\n';
+    m_out << t.text() << ' ' << done << '\n';
     return Ok;
 }
