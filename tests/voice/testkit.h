@@ -25,6 +25,19 @@ inline bool haveSoundDevices()
     return !QAudioDeviceInfo::defaultInputDevice().isNull() && !QAudioDeviceInfo::defaultOutputDevice().isNull();
 }
 
+// The station's sound: 8 kHz mono 16-bit PCM, as a recorder of the loudspeaker must read it.
+inline QAudioFormat voiceFormat()
+{
+    QAudioFormat format;
+    format.setSampleRate(8000);
+    format.setChannelCount(1);
+    format.setSampleSize(16);
+    format.setCodec(QStringLiteral("audio/pcm"));
+    format.setByteOrder(QAudioFormat::LittleEndian);
+    format.setSampleType(QAudioFormat::SignedInt);
+    return format;
+}
+
 // Call control bound to a free port, keeping its update_ui trail (repeats of a state folded).
 struct Station
 {

@@ -87,15 +87,8 @@ private slots:
         called.phone.voice_action(kLoopback, relay.calledSide(), 8);
         QTRY_COMPARE_WITH_TIMEOUT(caller.state(), QStringLiteral("Вызов"), 15000);
 
-        QAudioFormat format;
-        format.setSampleRate(8000);
-        format.setChannelCount(1);
-        format.setSampleSize(16);
-        format.setCodec(QStringLiteral("audio/pcm"));
-        format.setByteOrder(QAudioFormat::LittleEndian);
-        format.setSampleType(QAudioFormat::SignedInt);
         QByteArray heardPcm; // before the recorder: stopping it runs the event loop
-        QAudioInput recorder(loudspeaker, format);
+        QAudioInput recorder(loudspeaker, voiceFormat());
         QIODevice* heard = recorder.start();
         const auto stopRecorder = qScopeGuard([&] { recorder.stop(); });
         QVERIFY(heard);
