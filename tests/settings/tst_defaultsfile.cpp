@@ -143,9 +143,6 @@ private slots:
         QJsonObject root = QJsonDocument::fromJson(configfile::toJson(ModemConfiguration())).object();
         root.insert("format_version", 7);
         QTest::newRow("newer version") << QJsonDocument(root).toJson() << "newer";
-        root.insert("format_version", 1);
-        root.remove("converters");
-        QTest::newRow("missing converters") << QJsonDocument(root).toJson() << "converters: missing";
         QTest::newRow("not json") << QByteArray("garbage") << "not JSON";
         QTest::newRow("no file") << QByteArray() << "none.json";
     }
