@@ -5,66 +5,37 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <functional>
 
 namespace {
 
-using Change = std::function<void(ModemConfiguration&)>;
-
-// One change per stored field, so that a field the file forgets shows up as a lost change.
-const QList<QPair<const char*, Change>>& changes()
+// The value with the entry at a dotted path such as "defaults.sockets[1].dest_port" replaced;
+// an undefined value removes the entry.
+QJsonValue withPath(const QJsonValue& v, QStringList path, const QJsonValue& value)
 {
-    static const QList<QPair<const char*, Change>> list{
-        {"opmode", [](ModemConfiguration& c) { c.defaults.opmode = 149; }},
-        {"rx frequency", [](ModemConfiguration& c) { c.defaults.rx_frequency = 5950000000ULL; }},
-        {"tx frequency", [](ModemConfiguration& c) { c.defaults.tx_frequency = 1411000001ULL; }},
-        {"ip address", [](ModemConfiguration& c) { c.defaults.ip_addr = 0xC0A80B0C; }},
-        {"prefix", [](ModemConfiguration& c) { c.defaults.prefix = 127; }},
-        {"local status", [](ModemConfiguration& c) { c.defaults.local_status = true; }},
-        {"gateway", [](ModemConfiguration& c) { c.defaults.gateway = 0x0A000001; }},
-        {"control port", [](ModemConfiguration& c) { c.defaults.control_port = 40006; }},
-        {"socket 4 destination", [](ModemConfiguration& c) { c.defaults.sockets[4].dest_addr = 0xFFFFFFFF; }},
-        {"remote socket 0 self port", [](ModemConfiguration& c) { c.defaults.remote_sockets[0].self_port = 65535; }},
-        {"remote socket 3 destination port", [](ModemConfiguration& c) { c.defaults.remote_sockets[3].dest_port = 9; }},
-        {"tap mode", [](ModemConfiguration& c) { c.defaults.tap_mode = 3; }},
-        {"antenna", [](ModemConfiguration& c) { c.defaults.antenna_sel = 1; }},
-        {"transmitter muted", [](ModemConfiguration& c) { c.defaults.tx_mute = true; }},
-        {"power", [](ModemConfiguration& c) { c.defaults.tx_power_mode = 100; }},
-        {"pipeline fm2 of 512 bytes", [](ModemConfiguration& c) { c.defaults.gst_string_fm2 = QByteArray(512, 'x'); }},
-        {"pipeline fm4 in Cyrillic", [](ModemConfiguration& c) { c.defaults.gst_string_fm4 = QString::fromUtf8("канал ! fakesink").toUtf8(); }},
-        {"converter 3 enabled", [](ModemConfiguration& c) { c.converters.converters[3].enabled = true; }},
-        {"converter 1 baud rate", [](ModemConfiguration& c) { c.converters.converters[1].baudrate = 0xFFFFFF; }},
-        {"converter 0 ports", [](ModemConfiguration& c) { c.converters.converters[0].dest_port = 30000; }},
-        {"converter 2 destination", [](ModemConfiguration& c) { c.converters.converters[2].dest_addr = 0x7F000001; }},
-        {"secret kept", [](ModemConfiguration& c) { c.secret = QByteArray("\0\x01\xFFkey", 6); c.secretLength = 6; }},
-        {"secret saved", [](ModemConfiguration& c) { c.secretSave = true; }},
-        {"firmware", [](ModemConfiguration& c) { c.firmware = VersionInfo{2, 4, 1, 0xFFFFFFFF, 1, 2}; }},
-        {"band plan", [](ModemConfiguration& c) { c.bandPlan = ModemParameters{1400000000, 1450000000, 10000000}; }},
-    };
-    return list;
+    if (path.isEmpty())
+        return value;
+    const auto m = QRegularExpression("^(.*)\\[(\\d+)\\]$").match(path.first());
+    const QString key = m.hasMatch() ? m.captured(1) : path.first();
+    path.removeFirst();
+    QJsonObject o = v.toObject();
+    QJsonValue inner;
+    if (m.hasMatch()) {
+        QJsonArray list = o.value(key).toArray();
+        const int i = m.captured(2).toInt();
+        const QJsonValue entry = withPath(list.at(i), path, value);
+        entry.isUndefined() ? list.removeAt(i) : list.replace(i, entry);
+        inner = list;
+    } else {
+        inner = withPath(o.value(key), path, value);
+    }
+    inner.isUndefined() ? o.remove(key) : void(o.insert(key, inner));
+    return o;
 }
 
-QByteArray edited(const std::function<void(QJsonObject&)>& edit)
+QByteArray edited(const QString& path, const QJsonValue& value)
 {
-    QJsonObject root = QJsonDocument::fromJson(configfile::toJson(ModemConfiguration())).object();
-    edit(root);
-    return QJsonDocument(root).toJson();
-}
-
-// Sets one key of a section (or the top level when section is empty); a null value removes it.
-std::function<void(QJsonObject&)> setKey(const QString& section, const QString& key, const QJsonValue& value)
-{
-    return [=](QJsonObject& root) {
-        QJsonObject o = section.isEmpty() ? root : root.value(section).toObject();
-        if (value.isUndefined())
-            o.remove(key);
-        else
-            o.insert(key, value);
-        if (section.isEmpty())
-            root = o;
-        else
-            root.insert(section, o);
-    };
+    const QJsonObject root = QJsonDocument::fromJson(configfile::toJson(ModemConfiguration())).object();
+    return QJsonDocument(withPath(root, path.split('.'), value).toObject()).toJson();
 }
 
 } // namespace
@@ -75,21 +46,37 @@ class TestConfigFile : public QObject {
     Q_OBJECT
 
 private slots:
-    void everyFieldSurvivesTheFile_data()
-    {
-        QTest::addColumn<int>("change");
-        for (int i = 0; i < changes().size(); ++i)
-            QTest::newRow(changes().at(i).first) << i;
-    }
-
+    // Every stored field changed, most to a limit: a field the file forgets shows up as a lost change.
     void everyFieldSurvivesTheFile()
     {
-        QFETCH(int, change);
         ModemConfiguration c;
-        changes().at(change).second(c);
+        ModemDefaults& d = c.defaults;
+        d.opmode = 149;
+        d.rx_frequency = 5950000000ULL;
+        d.tx_frequency = 1411000001ULL;
+        d.ip_addr = 0xC0A80B0C;
+        d.prefix = 127;
+        d.local_status = d.tx_mute = true;
+        d.gateway = 0x0A000001;
+        d.control_port = 40006;
+        d.sockets[4].dest_addr = 0xFFFFFFFF;
+        d.remote_sockets[0].self_port = 65535;
+        d.remote_sockets[3].dest_port = 9;
+        d.tap_mode = 3;
+        d.antenna_sel = 1;
+        d.tx_power_mode = 100;
+        d.gst_string_fm2 = QByteArray(512, 'x');
+        d.gst_string_fm4 = QString::fromUtf8("канал ! fakesink").toUtf8();
+        c.converters.converters[3].enabled = true;
+        c.converters.converters[1].baudrate = 0xFFFFFF;
+        c.converters.converters[0].dest_port = 30000;
+        c.converters.converters[2].dest_addr = 0x7F000001;
+        c.secret = QByteArray("\0\x01\xFFkey", 6);
+        c.secretLength = 6;
+        c.secretSave = true;
+        c.firmware = VersionInfo{2, 4, 1, 0xFFFFFFFF, 1, 2};
+        c.bandPlan = ModemParameters{1400000000, 1450000000, 10000000};
         const QByteArray json = configfile::toJson(c);
-        QVERIFY(json != configfile::toJson(ModemConfiguration()));
-
         ModemConfiguration back;
         QString error;
         QVERIFY2(configfile::fromJson(json, back, error), qPrintable(error));
@@ -98,71 +85,45 @@ private slots:
         QCOMPARE(back.secretLength, c.secretLength);
         QCOMPARE(back.secretSave, c.secretSave);
         QCOMPARE(back.secret, c.secret);
-        QCOMPARE(configfile::toJson(back), json);
+        QCOMPARE(configfile::toJson(back), json); // firmware and band plan included
     }
 
     void damagedFilesAreRefusedNamingTheField_data()
     {
         QTest::addColumn<QByteArray>("json");
         QTest::addColumn<QString>("error");
+        const QJsonValue gone(QJsonValue::Undefined);
         QTest::newRow("not json") << QByteArray("{\"format\":") << "not JSON";
         QTest::newRow("a list") << QByteArray("[]") << "top level is not an object";
-        QTest::newRow("other format") << edited(setKey("", "format", "x")) << "format: not a modem configuration";
-        QTest::newRow("newer version") << edited(setKey("", "format_version", 2))
+        QTest::newRow("other format") << edited("format", "x") << "format: not a modem configuration";
+        QTest::newRow("newer version") << edited("format_version", 2)
                                        << "format_version: 2 is newer than this program reads (1)";
-        QTest::newRow("no version") << edited(setKey("", "format_version", QJsonValue::Undefined))
-                                    << "format_version: missing";
-        QTest::newRow("no converters") << edited(setKey("", "converters", QJsonValue::Undefined)) << "converters: missing";
-        QTest::newRow("missing gateway") << edited(setKey("defaults", "gateway", QJsonValue::Undefined))
-                                         << "defaults.gateway: missing";
-        QTest::newRow("misspelt field") << edited(setKey("defaults", "ipaddr", "1.2.3.4")) << "defaults.ipaddr: unknown field";
-        QTest::newRow("power 101 %") << edited(setKey("defaults", "tx_power_mode_percent", 101))
+        QTest::newRow("no version") << edited("format_version", gone) << "format_version: missing";
+        QTest::newRow("no converters") << edited("converters", gone) << "converters: missing";
+        QTest::newRow("missing gateway") << edited("defaults.gateway", gone) << "defaults.gateway: missing";
+        QTest::newRow("misspelt field") << edited("defaults.ipaddr", "1.2.3.4") << "defaults.ipaddr: unknown field";
+        QTest::newRow("power 101 %") << edited("defaults.tx_power_mode_percent", 101)
                                      << "defaults.tx_power_mode_percent: 101 is out of range 0..100";
-        QTest::newRow("prefix 128") << edited(setKey("defaults", "prefix_bits", 128)) << "defaults.prefix_bits: 128 is out of range";
-        QTest::newRow("tap mode 4") << edited(setKey("defaults", "tap_mode", 4)) << "defaults.tap_mode: 4 is out of range";
-        QTest::newRow("negative frequency") << edited(setKey("defaults", "rx_frequency_hz", -1))
+        QTest::newRow("prefix 128") << edited("defaults.prefix_bits", 128) << "defaults.prefix_bits: 128 is out of range";
+        QTest::newRow("negative frequency") << edited("defaults.rx_frequency_hz", -1)
                                             << "defaults.rx_frequency_hz: -1 is out of range";
-        QTest::newRow("fractional opmode") << edited(setKey("defaults", "opmode", 4.5)) << "defaults.opmode: must be a whole number";
-        QTest::newRow("control port 0") << edited(setKey("defaults", "control_port", 0)) << "defaults.control_port: 0 is out of range";
-        QTest::newRow("mute as text") << edited(setKey("defaults", "tx_mute", "no")) << "defaults.tx_mute: must be true or false";
-        QTest::newRow("address with five groups") << edited(setKey("defaults", "ip_addr", "1.2.3.4.5"))
+        QTest::newRow("fractional opmode") << edited("defaults.opmode", 4.5) << "defaults.opmode: must be a whole number";
+        QTest::newRow("control port 0") << edited("defaults.control_port", 0) << "defaults.control_port: 0 is out of range";
+        QTest::newRow("mute as text") << edited("defaults.tx_mute", "no") << "defaults.tx_mute: must be true or false";
+        QTest::newRow("address with five groups") << edited("defaults.ip_addr", "1.2.3.4.5")
                                                   << "defaults.ip_addr: \"1.2.3.4.5\" is not an IPv4 address";
-        QTest::newRow("address group 256") << edited(setKey("defaults", "gateway", "10.0.0.256")) << "defaults.gateway:";
-        QTest::newRow("pipeline of 513 bytes") << edited(setKey("defaults", "gst_string_fm2", QString(513, 'a')))
+        QTest::newRow("pipeline of 513 bytes") << edited("defaults.gst_string_fm2", QString(513, 'a'))
                                                << "defaults.gst_string_fm2: longer than 512 bytes";
-        QTest::newRow("four sockets") << edited([](QJsonObject& root) {
-            QJsonObject d = root.value("defaults").toObject();
-            QJsonArray s = d.value("sockets").toArray();
-            s.removeLast();
-            d.insert("sockets", s);
-            root.insert("defaults", d);
-        }) << "defaults.sockets: must hold 5 entries, holds 4";
-        QTest::newRow("socket port 65536") << edited([](QJsonObject& root) {
-            QJsonObject d = root.value("defaults").toObject();
-            QJsonArray s = d.value("remote_sockets").toArray();
-            QJsonObject e = s.at(1).toObject();
-            e.insert("dest_port", 65536);
-            s.replace(1, e);
-            d.insert("remote_sockets", s);
-            root.insert("defaults", d);
-        }) << "defaults.remote_sockets[1].dest_port: 65536 is out of range";
-        QTest::newRow("baud rate of 25 bits") << edited([](QJsonObject& root) {
-            QJsonArray list = root.value("converters").toArray();
-            QJsonObject e = list.at(2).toObject();
-            e.insert("baudrate_bps", 16777216);
-            list.replace(2, e);
-            root.insert("converters", list);
-        }) << "converters[2].baudrate_bps: 16777216 is out of range";
-        QTest::newRow("secret not base64") << edited([](QJsonObject& root) {
-            QJsonObject s = root.value("session_secret").toObject();
-            s.insert("secret_base64", "*!*");
-            root.insert("session_secret", s);
-        }) << "session_secret.secret_base64: is not Base64";
-        QTest::newRow("secret longer than said") << edited([](QJsonObject& root) {
-            QJsonObject s = root.value("session_secret").toObject();
-            s.insert("secret_base64", "AAAA");
-            root.insert("session_secret", s);
-        }) << "session_secret.secret_base64: holds 3 bytes, length_bytes says 0";
+        QTest::newRow("four sockets") << edited("defaults.sockets[4]", gone)
+                                      << "defaults.sockets: must hold 5 entries, holds 4";
+        QTest::newRow("socket port 65536") << edited("defaults.remote_sockets[1].dest_port", 65536)
+                                           << "defaults.remote_sockets[1].dest_port: 65536 is out of range";
+        QTest::newRow("baud rate of 25 bits") << edited("converters[2].baudrate_bps", 16777216)
+                                              << "converters[2].baudrate_bps: 16777216 is out of range";
+        QTest::newRow("secret not base64") << edited("session_secret.secret_base64", "*!*")
+                                           << "session_secret.secret_base64: is not Base64";
+        QTest::newRow("secret longer than said") << edited("session_secret.secret_base64", "AAAA")
+                                                 << "session_secret.secret_base64: holds 3 bytes, length_bytes says 0";
     }
 
     void damagedFilesAreRefusedNamingTheField()
@@ -173,7 +134,7 @@ private slots:
         c.source = "untouched";
         QString why;
         QVERIFY(!configfile::fromJson(json, c, why));
-        QVERIFY2(why.startsWith(error) || why.contains(error), qPrintable(why));
+        QVERIFY2(why.contains(error), qPrintable(why));
         QCOMPARE(c.source, QStringLiteral("untouched"));
     }
 
@@ -202,8 +163,7 @@ private slots:
         b.converters.converters[1].enabled = true;
         b.secret = QByteArray("ab");
         b.secretLength = 2;
-        // Firmware and band plan describe the modem, not its settings.
-        b.firmware = VersionInfo{9, 9, 9, 9, 9, 9};
+        b.firmware = VersionInfo{9, 9, 9, 9, 9, 9}; // describes the modem, not its settings
         QStringList got;
         for (const FieldDifference& d : configfile::withoutIgnored(configfile::compare(a, b), ignore))
             got << d.field;
@@ -218,20 +178,18 @@ private slots:
         b.secret = QByteArray("xyz");
         QVERIFY(configfile::compare(a, b).isEmpty());
         a.secret = QByteArray("xyw");
-        QCOMPARE(configfile::compare(a, b).size(), 1);
-        QCOMPARE(configfile::compare(a, b).first().field, QStringLiteral("session_secret.secret_base64"));
+        const auto diff = configfile::compare(a, b);
+        QCOMPARE(diff.size(), 1);
+        QCOMPARE(diff.first().field, QStringLiteral("session_secret.secret_base64"));
     }
 
-    void aFailedWriteKeepsTheOldFile()
+    void fileErrorsNameTheFile()
     {
         QTemporaryDir dir;
-        const QString path = dir.filePath("a.json");
         QString error;
-        QVERIFY(configfile::writeFile(path, ModemConfiguration(), error));
+        ModemConfiguration back;
         QVERIFY(!configfile::writeFile(dir.filePath("missing/b.json"), ModemConfiguration(), error));
         QVERIFY(error.contains("missing/b.json"));
-        ModemConfiguration back;
-        QVERIFY(configfile::readFile(path, back, error));
         QVERIFY(!configfile::readFile(dir.filePath("none.json"), back, error));
         QVERIFY(error.contains("none.json"));
     }
@@ -249,7 +207,7 @@ private slots:
         full.secret = QByteArray("s");
         full.firmware = VersionInfo();
         full.bandPlan = ModemParameters();
-        QJsonObject root = QJsonDocument::fromJson(configfile::toJson(full)).object();
+        const QJsonObject root = QJsonDocument::fromJson(configfile::toJson(full)).object();
         for (const auto& field : configfile::fields(root)) {
             for (QString name : field.first.split('.')) {
                 name.remove(QRegularExpression("\\[\\d+\\]$"));
@@ -264,6 +222,7 @@ private slots:
         QTest::addColumn<bool>("valid");
         QTest::newRow("plain") << "192.168.11.12" << true;
         QTest::newRow("zeros") << "0.0.0.0" << true;
+        QTest::newRow("group 256") << "10.0.0.256" << false;
         QTest::newRow("blank group") << "1..2.3" << false;
         QTest::newRow("space") << "1.2.3. 4" << false;
         QTest::newRow("sign") << "1.2.3.+4" << false;

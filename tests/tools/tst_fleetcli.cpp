@@ -42,15 +42,25 @@ class TestFleetCli : public QObject {
         p.setWorkingDirectory(m_dir->path());
         p.start(QStringLiteral(ZARNIK_CLI), arguments);
         Run r;
-        if (!p.waitForFinished(60000)) {
+        if (!p.waitForFinished(60000))
             p.kill();
-            p.waitForFinished();
-            return r;
-        }
-        r.exit = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.out = QString::fromUtf8(p.readAllStandardOutput());
-        r.err = QString::fromUtf8(p.readAllStandardError());
+        else if (p.exitStatus() == QProcess::NormalExit)
+            r = {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+        p.waitForFinished();
         return r;
+    }
+
+    QJsonObject status(const QString& modem, const QString& report)
+    {
+        const QJsonObject all = QJsonDocument::fromJson(cli({"status", modem, "--json"}).out.toUtf8()).object();
+        return all.value(report).toObject();
+    }
+
+    QString simLine()
+    {
+        while (!m_sim->canReadLine() && m_sim->waitForReadyRead(10000)) {
+        }
+        return QString::fromUtf8(m_sim->readLine()).trimmed();
     }
 
     void startSimulator(const QStringList& options = {})
@@ -59,17 +69,13 @@ class TestFleetCli : public QObject {
         m_sim->start(QStringLiteral(ZARNIK_SIM), QStringList{"--modems", "2", "--first-address", kFirstModem,
             "--station", QStringLiteral("127.0.0.1:%1").arg(kStatusPort), "--period", "100ms"} + options);
         QVERIFY(m_sim->waitForStarted(10000));
-        while (!m_sim->canReadLine() && m_sim->waitForReadyRead(10000)) {
-        }
-        QVERIFY(QString::fromUtf8(m_sim->readLine()).startsWith(QLatin1String("ready:")));
+        QVERIFY(simLine().startsWith(QLatin1String("ready:")));
     }
 
-    QString simCommand(const QString& line)
+    void simCommand(const QString& line)
     {
         m_sim->write(line.toUtf8() + '\n');
-        while (!m_sim->canReadLine() && m_sim->waitForReadyRead(10000)) {
-        }
-        return QString::fromUtf8(m_sim->readLine()).trimmed();
+        QVERIFY(simLine().startsWith("ok"));
     }
 
     QString path(const QString& name) const { return m_dir->filePath(name); }
@@ -80,14 +86,6 @@ class TestFleetCli : public QObject {
         while (m_quiet.hasPendingDatagrams() || m_quiet.waitForReadyRead(200))
             list << m_quiet.receiveDatagram();
         return list;
-    }
-
-    // Changes the stored settings of a modem behind the tool's back, as a station would.
-    void writeDefaults(const QString& modem, const ModemDefaults& d)
-    {
-        QUdpSocket s;
-        const QByteArray frame = protocol::buildFrame(CMD_DEFAULTS_SET, protocol::payloadFrom(records::encodeDefaults(d)));
-        QCOMPARE(s.writeDatagram(frame, QHostAddress(modem), 40005), qint64(frame.size()));
     }
 
     void writeFile(const QString& name, const QByteArray& content)
@@ -134,20 +132,17 @@ private slots:
 
     void statusMarksUnsupportedReports_data()
     {
-        QTest::addColumn<QString>("unsupported");
-        QTest::addColumn<int>("exit");
         QTest::addColumn<QStringList>("refused");
-        QTest::newRow("all answered") << QString() << 0 << QStringList();
-        QTest::newRow("band plan and converters refused")
-            << "REP_PARAMETERS,REP_UART_CONV_CONFIG" << 2 << QStringList{"REP_PARAMETERS", "REP_UART_CONV_CONFIG"};
+        QTest::addColumn<int>("exit");
+        QTest::newRow("all answered") << QStringList() << 0;
+        QTest::newRow("band plan and converters refused") << QStringList{"REP_PARAMETERS", "REP_UART_CONV_CONFIG"} << 2;
     }
 
     void statusMarksUnsupportedReports()
     {
-        QFETCH(QString, unsupported);
-        QFETCH(int, exit);
         QFETCH(QStringList, refused);
-        startSimulator(unsupported.isEmpty() ? QStringList() : QStringList{"--unsupported", unsupported});
+        QFETCH(int, exit);
+        startSimulator(refused.isEmpty() ? QStringList() : QStringList{"--unsupported", refused.join(',')});
         const Run r = cli({"status", kFirstModem, "--json"});
         QCOMPARE(r.exit, exit);
         const QJsonObject all = QJsonDocument::fromJson(r.out.toUtf8()).object();
@@ -164,13 +159,6 @@ private slots:
             QVERIFY(r.err.contains("REP_UNSUPPORTED") && r.err.count('\n') == 1);
     }
 
-    void statusOfASilentModemFails()
-    {
-        const Run r = cli({"status", kQuietModem, "--timeout", "600ms", "--attempts", "1"});
-        QCOMPARE(r.exit, 1);
-        QVERIFY(r.err.contains("does not answer"));
-    }
-
     void backupChangeDiffRestoreDiff()
     {
         startSimulator();
@@ -180,10 +168,12 @@ private slots:
         QVERIFY2(configfile::readFile(path("a.json"), saved, error), qPrintable(error));
         QVERIFY(saved.firmware && saved.bandPlan && saved.secret);
 
+        // Change the stored settings behind the tool's back, as a station would.
         ModemDefaults changed = saved.defaults;
         changed.tx_power_mode = 37;
         changed.sockets[2].dest_port = 777;
-        writeDefaults(kFirstModem, changed);
+        const QByteArray frame = protocol::buildFrame(CMD_DEFAULTS_SET, protocol::payloadFrom(records::encodeDefaults(changed)));
+        QCOMPARE(QUdpSocket().writeDatagram(frame, QHostAddress(kFirstModem), 40005), qint64(frame.size()));
 
         Run r;
         QTRY_VERIFY_WITH_TIMEOUT((r = cli({"diff", path("a.json"), kFirstModem})).exit == 1, 20000);
@@ -199,116 +189,99 @@ private slots:
         QCOMPARE(r.out, QString());
     }
 
-    void backupKeepsTheSecretOnlyWhenAsked()
-    {
-        startSimulator();
-        QCOMPARE(cli({"backup", kFirstModem, "-o", path("plain.json")}).exit, 0);
-        ModemConfiguration c;
-        QString error;
-        QVERIFY(configfile::readFile(path("plain.json"), c, error));
-        QVERIFY(!c.secret);
-        QFile f(path("plain.json"));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QVERIFY(!f.readAll().contains("secret_base64"));
-    }
-
-    void damagedAnswersNeverReachABackup_data()
-    {
-        QTest::addColumn<QString>("damage");
-        QTest::newRow("cut short") << "truncate";
-        QTest::newRow("bad signature") << "signature";
-    }
-
-    void damagedAnswersNeverReachABackup()
-    {
-        QFETCH(QString, damage);
-        startSimulator();
-        QVERIFY(simCommand(QStringLiteral("corrupt 1 1 %1").arg(damage)).startsWith("ok"));
-        const Run r = cli({"backup", kFirstModem, "-o", path("a.json"), "--attempts", "2", "--timeout", "3s"});
-        QCOMPARE(r.exit, 1);
-        QVERIFY2(r.err.contains("no answer") && r.err.contains("no file written"), qPrintable(r.err));
-        QVERIFY(!QFile::exists(path("a.json")));
-    }
-
+    // Also: without --include-secret no secret reaches the files.
     void parallelBackupWritesOneFilePerModem()
     {
         startSimulator();
-        const Run r = cli({"backup", kFirstModem, kSecondModem, "-o", path("fleet"), "--jobs", "2"});
-        QCOMPARE(r.exit, 0);
+        QCOMPARE(cli({"backup", kFirstModem, kSecondModem, "-o", path("fleet"), "--jobs", "2"}).exit, 0);
         for (const QString& modem : {kFirstModem, kSecondModem}) {
             ModemConfiguration c;
             QString error;
-            QVERIFY2(configfile::readFile(path("fleet/%1_40005.json").arg(modem), c, error), qPrintable(error));
+            const QString name = path("fleet/%1_40005.json").arg(modem);
+            QVERIFY2(configfile::readFile(name, c, error), qPrintable(error));
             QCOMPARE(c.source, modem + ":40005");
             QCOMPARE(QHostAddress(c.defaults.ip_addr).toString(), modem);
+            QFile f(name);
+            QVERIFY(f.open(QIODevice::ReadOnly) && !f.readAll().contains("secret_base64"));
         }
     }
 
-    void restoreRefusesBadInputAndSendsNothing_data()
+    void misbehavingModemsFailTheCommand_data()
     {
-        QTest::addColumn<QByteArray>("edit");   // "field=value" applied to a good file, or a whole file
-        QTest::addColumn<QStringList>("extra");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("newer version") << QByteArray("format_version=2") << QStringList() << "newer";
-        QTest::newRow("missing field") << QByteArray("-tx_mute") << QStringList() << "defaults.tx_mute: missing";
-        QTest::newRow("power above 100") << QByteArray("tx_power_mode_percent=101") << QStringList()
-                                         << "defaults.tx_power_mode_percent: 101 is out of range";
-        QTest::newRow("not json") << QByteArray("!{") << QStringList() << "not JSON";
-        QTest::newRow("malformed address") << QByteArray() << QStringList{"300.1.2.3"} << "bad modem address";
-        QTest::newRow("broadcast without yes") << QByteArray() << QStringList{"127.0.18.255"} << "broadcast";
+        QTest::addColumn<QString>("damage"); // the simulator's corruption of the first modem's answers
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("messages");
+        const QStringList backup{"backup", kFirstModem, "-o", "a.json", "--attempts", "2", "--timeout", "3s"};
+        const QStringList noBackup{"no answer", "no file written"};
+        QTest::newRow("silent modem") << QString() << QStringList{"status", kQuietModem, "--timeout", "600ms", "--attempts", "1"}
+                                      << QStringList{"does not answer"};
+        QTest::newRow("backup of answers cut short") << "truncate" << backup << noBackup;
+        QTest::newRow("backup of answers with a bad signature") << "signature" << backup << noBackup;
+        QTest::newRow("restore with a wrong read-back") << "random"
+            << QStringList{"restore", "good.json", kFirstModem, "--attempts", "2"}
+            << QStringList{"read-back of the defaults differs", "partly written configuration; confirmed: nothing"};
     }
 
-    void restoreRefusesBadInputAndSendsNothing()
+    void misbehavingModemsFailTheCommand()
     {
-        QFETCH(QByteArray, edit);
-        QFETCH(QStringList, extra);
-        QFETCH(QString, message);
-        ModemConfiguration good;
-        QJsonObject root = QJsonDocument::fromJson(configfile::toJson(good)).object();
-        QJsonObject defaults = root.value("defaults").toObject();
-        if (edit.startsWith('-')) {
-            defaults.remove(QString::fromUtf8(edit.mid(1)));
-        } else if (edit.contains('=')) {
-            const QString key = QString::fromUtf8(edit.left(edit.indexOf('=')));
-            const int value = edit.mid(edit.indexOf('=') + 1).toInt();
-            if (root.contains(key))
-                root.insert(key, value);
-            else
-                defaults.insert(key, value);
+        QFETCH(QString, damage);
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, messages);
+        if (!damage.isEmpty()) {
+            startSimulator();
+            QCOMPARE(cli({"backup", kFirstModem, "-o", "good.json"}).exit, 0);
+            simCommand("corrupt 1 1 " + damage);
         }
-        root.insert("defaults", defaults);
-        writeFile("bad.json", edit.startsWith('!') ? edit.mid(1) : QJsonDocument(root).toJson());
-
-        const Run r = cli({"restore", path("bad.json"), extra.isEmpty() ? kQuietModem : extra.first()});
-        QCOMPARE(r.exit, 2);
-        QVERIFY2(r.err.contains(message), qPrintable(r.err));
-        QCOMPARE(r.err.count('\n'), 1);
-        QVERIFY(quietReceived().isEmpty());
+        const Run r = cli(arguments);
+        QCOMPARE(r.exit, 1);
+        for (const QString& message : messages)
+            QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        QVERIFY(!QFile::exists(path("a.json")));
     }
 
     void badInputGetsOneLineAndSendsNothing_data()
     {
-        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("arguments"); // "FILE" stands for bad.json
+        QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QString>("message");
-        QTest::newRow("unknown command") << QStringList{"reset", kQuietModem} << "unknown command";
-        QTest::newRow("unknown option") << QStringList{"status", kQuietModem, "--fast"} << "unknown option --fast";
-        QTest::newRow("option without value") << QStringList{"backup", kQuietModem, "-o"} << "needs a value";
-        QTest::newRow("port beyond 16 bits") << QStringList{"status", kQuietModem + ":70000"} << "bad modem address";
-        QTest::newRow("multicast") << QStringList{"reboot", "239.1.1.1"} << "not a single host";
-        QTest::newRow("power 101 %") << QStringList{"set-power", kQuietModem, "101"} << "0..100";
-        QTest::newRow("unknown antenna") << QStringList{"set-antenna", kQuietModem, "yagi"} << "sector or omni";
-        QTest::newRow("bad timeout") << QStringList{"status", kQuietModem, "--timeout", "soon"} << "bad --timeout";
-        QTest::newRow("jobs of 0") << QStringList{"backup", kQuietModem, "-o", "x", "--jobs", "0"} << "bad --jobs";
+        const QJsonObject good = QJsonDocument::fromJson(configfile::toJson(ModemConfiguration())).object();
+        const auto edited = [&good](const QString& key, const QJsonValue& value) {
+            QJsonObject root = good, d = good.value("defaults").toObject();
+            root.contains(key) ? void(root.insert(key, value)) : value.isUndefined() ? d.remove(key) : void(d.insert(key, value));
+            root.insert("defaults", d);
+            return QJsonDocument(root).toJson();
+        };
+        const QStringList restore{"restore", "FILE", kQuietModem};
+        QTest::newRow("restore: newer version") << restore << edited("format_version", 2) << "newer";
+        QTest::newRow("restore: missing field") << restore << edited("tx_mute", QJsonValue::Undefined)
+                                                << "defaults.tx_mute: missing";
+        QTest::newRow("restore: power above 100") << restore << edited("tx_power_mode_percent", 101)
+                                                  << "defaults.tx_power_mode_percent: 101 is out of range";
+        QTest::newRow("restore: not json") << restore << QByteArray("{") << "not JSON";
+        const QByteArray ok = QJsonDocument(good).toJson();
+        QTest::newRow("restore: broadcast without yes") << QStringList{"restore", "FILE", "127.0.18.255"} << ok << "broadcast";
+        QTest::newRow("unknown command") << QStringList{"reset", kQuietModem} << ok << "unknown command";
+        QTest::newRow("unknown option") << QStringList{"status", kQuietModem, "--fast"} << ok << "unknown option --fast";
+        QTest::newRow("option without value") << QStringList{"backup", kQuietModem, "-o"} << ok << "needs a value";
+        QTest::newRow("port beyond 16 bits") << QStringList{"status", kQuietModem + ":70000"} << ok << "bad modem address";
+        QTest::newRow("multicast") << QStringList{"reboot", "239.1.1.1"} << ok << "not a single host";
+        QTest::newRow("power 101 %") << QStringList{"set-power", kQuietModem, "101"} << ok << "0..100";
+        QTest::newRow("unknown antenna") << QStringList{"set-antenna", kQuietModem, "yagi"} << ok << "sector or omni";
+        QTest::newRow("bad timeout") << QStringList{"status", kQuietModem, "--timeout", "soon"} << ok << "bad --timeout";
+        QTest::newRow("jobs of 0") << QStringList{"backup", kQuietModem, "-o", "x", "--jobs", "0"} << ok << "bad --jobs";
         QTest::newRow("shared port for parallel jobs")
-            << QStringList{"backup", kQuietModem, "-o", "x", "--jobs", "2", "--port", "40999"} << "--port";
-        QTest::newRow("diff with a missing file") << QStringList{"diff", "missing.json", kQuietModem}
+            << QStringList{"backup", kQuietModem, "-o", "x", "--jobs", "2", "--port", "40999"} << ok << "--port";
+        QTest::newRow("diff with a missing file") << QStringList{"diff", "missing.json", kQuietModem} << ok
                                                   << "neither a file nor a modem address";
     }
 
     void badInputGetsOneLineAndSendsNothing()
     {
         QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, file);
         QFETCH(QString, message);
+        writeFile("bad.json", file);
+        arguments.replaceInStrings(QRegularExpression("^FILE$"), path("bad.json"));
         const Run r = cli(arguments);
         QCOMPARE(r.exit, 2);
         QVERIFY2(r.err.contains(message), qPrintable(r.err));
@@ -333,24 +306,11 @@ private slots:
         QFETCH(QString, address);
         startSimulator();
         QCOMPARE(cli({"backup", kFirstModem, "-o", path("a.json")}).exit, 0);
-        const Run r = cli(QStringList{"restore", path("a.json"), kSecondModem} + options);
-        QCOMPARE(r.exit, exit);
-        const Run status = cli({"status", kSecondModem, "--json"});
-        const QJsonObject defaults = QJsonDocument::fromJson(status.out.toUtf8()).object().value("REP_DEFAULTS_SET").toObject();
+        QCOMPARE(cli(QStringList{"restore", path("a.json"), kSecondModem} + options).exit, exit);
+        const QJsonObject defaults = status(kSecondModem, "REP_DEFAULTS_SET");
         QCOMPARE(defaults.value("ip_addr").toString(), address);
         // A refused restore writes nothing: the second modem keeps its own role.
         QCOMPARE(defaults.value("opmode").toInt() & 0x1F, exit == 0 ? 8 : 9);
-    }
-
-    void readBackMismatchIsReported()
-    {
-        startSimulator();
-        QCOMPARE(cli({"backup", kFirstModem, "-o", path("a.json")}).exit, 0);
-        QVERIFY(simCommand("corrupt 1 1 random").startsWith("ok"));
-        const Run r = cli({"restore", path("a.json"), kFirstModem, "--attempts", "2"});
-        QCOMPARE(r.exit, 1);
-        QVERIFY2(r.err.contains("read-back of the defaults differs"), qPrintable(r.err));
-        QVERIFY(r.err.contains("partly written configuration; confirmed: nothing"));
     }
 
     void dryRunSendsNothing()
@@ -368,11 +328,11 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QByteArray>("frame");
         QTest::addColumn<int>("count");
-        QTest::newRow("reboot") << QStringList{"reboot"} << QByteArray::fromHex("01ff00000501dddddddd") << 5;
-        QTest::newRow("forget") << QStringList{"forget"} << QByteArray::fromHex("01ff00000501cccccccc") << 5;
-        QTest::newRow("power 40 %") << QStringList{"set-power", "", "40"} << QByteArray::fromHex("01ff00000e0128") << 1;
-        QTest::newRow("omnidirectional") << QStringList{"set-antenna", "", "omni"} << QByteArray::fromHex("01ff0000030101")
-                                         << 1;
+        QTest::newRow("reboot") << QStringList{"reboot", kQuietModem} << QByteArray::fromHex("01ff00000501dddddddd") << 5;
+        QTest::newRow("forget") << QStringList{"forget", kQuietModem} << QByteArray::fromHex("01ff00000501cccccccc") << 5;
+        QTest::newRow("power 40 %") << QStringList{"set-power", kQuietModem, "40"} << QByteArray::fromHex("01ff00000e0128") << 1;
+        QTest::newRow("omnidirectional") << QStringList{"set-antenna", kQuietModem, "omni"}
+                                         << QByteArray::fromHex("01ff0000030101") << 1;
     }
 
     void serviceCommandsSendTheStationsBytes()
@@ -380,10 +340,6 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(QByteArray, frame);
         QFETCH(int, count);
-        if (arguments.size() > 1)
-            arguments[1] = kQuietModem;
-        else
-            arguments << kQuietModem;
         cli(arguments + QStringList{"--attempts", "1", "--timeout", "300ms"});
         const QList<QNetworkDatagram> got = quietReceived();
         QCOMPARE(got.size(), count);
@@ -408,9 +364,7 @@ private slots:
         QFETCH(int, exit);
         startSimulator();
         QCOMPARE(cli({"set-channel", kFirstModem, mhz}).exit, exit);
-        const Run status = cli({"status", kFirstModem, "--json"});
-        const double hz = QJsonDocument::fromJson(status.out.toUtf8()).object().value("REP_RX_FREQUENCY").toObject()
-                              .value("frequency_hz").toDouble();
+        const double hz = status(kFirstModem, "REP_RX_FREQUENCY").value("frequency_hz").toDouble();
         QCOMPARE(hz, exit == 0 ? mhz.toDouble() * 1e6 : 1400e6);
     }
 };
