@@ -35,10 +35,7 @@ Run csvOf(const QString& log) { return zarnikLog({"--format", "csv", log}); }
 
 QList<QByteArray> lines(const QByteArray& text)
 {
-    QList<QByteArray> result = text.split('\n');
-    if (!result.isEmpty() && result.last().isEmpty())
-        result.removeLast();
-    return result;
+    return text.isEmpty() ? QList<QByteArray>() : (text.endsWith('\n') ? text.chopped(1) : text).split('\n');
 }
 
 // Cells of one CSV line, quotes and doubled quotes undone.
@@ -148,7 +145,8 @@ private slots:
         QCOMPARE(parts.join(QLatin1Char(' ')), expected);
     }
 
-    void threeFormatsCarryTheSameFacts()
+    // Text, CSV, JSON lines and the pcap export as tshark reads it with the dissector.
+    void formatsCarryTheSameFacts()
     {
         const QVector<QByteArray> frames = everyOpcode() << QByteArray::fromHex("01ff0700090101020304");
         const QString log = write(QStringLiteral("every.bin"), logOf(frames));
@@ -159,14 +157,14 @@ private slots:
         const QList<QByteArray> jsonLines = lines(zarnikLog({"--format", "jsonl", log}).out);
         QCOMPARE(csvLines.first(), QByteArray("time,dir,peer,opcode,seqnum,length,fields"));
         QCOMPARE((QVector<int>{textLines.size(), csvLines.size() - 1, jsonLines.size()}), QVector<int>(3, frames.size()));
+        QStringList names{"opcode_name", "seqnum", "length"}; // what tshark is asked for
         for (int i = 0; i < frames.size(); ++i) {
             const protocol::FrameHeader h = protocol::parseHeader(frames[i]);
             const QString name = opcodenames::name(h.opcode);
-            const QString dir = h.opcode < REP_UNSUPPORTED ? "out" : "in";
             const QStringList cells = csvCells(csvLines[i + 1]);
             QCOMPARE(cells.size(), 7);
-            QCOMPARE(cells.mid(1, 5), (QStringList{dir, "10.0.0.2:40005", name, QString::number(h.seqnum),
-                                                    QString::number(frames[i].size() - 6)}));
+            QCOMPARE(cells.mid(1, 5), (QStringList{h.opcode < REP_UNSUPPORTED ? "out" : "in", "10.0.0.2:40005", name,
+                                                    QString::number(h.seqnum), QString::number(frames[i].size() - 6)}));
             const QJsonObject o = QJsonDocument::fromJson(jsonLines[i]).object();
             QCOMPARE((QStringList{o.value("time").toString(), o.value("dir").toString(), o.value("opcode").toString(),
                                   QString::number(o.value("seqnum").toInt())}),
@@ -176,6 +174,8 @@ private slots:
             const QJsonObject fields = o.value("fields").toObject();
             QCOMPARE(fields.keys(), pairs.keys());
             for (auto it = pairs.constBegin(); it != pairs.constEnd(); ++it) {
+                if (!names.contains(it.key()))
+                    names << it.key();
                 const QJsonValue value = fields.value(it.key());
                 if (value.isDouble() && value.toDouble() > 1e15) { // beyond a double's exact integers
                     QCOMPARE(value.toDouble(), it.value().toDouble());
@@ -187,90 +187,101 @@ private slots:
                 QCOMPARE(items.join(QLatin1Char(',')), it.value());
             }
             const QString textLine = QString::fromUtf8(textLines[i]);
-            QVERIFY2(textLine.startsWith(cells[0]) && textLine.contains(QStringLiteral(" %1 seq=%2 ").arg(name).arg(h.seqnum)),
+            QVERIFY2(textLine.startsWith(cells[0]) && textLine.endsWith(cells[6])
+                         && textLine.contains(QStringLiteral(" %1 seq=%2 ").arg(name).arg(h.seqnum)),
                      qPrintable(textLine));
-            QVERIFY2(textLine.endsWith(cells[6]), qPrintable(textLine));
         }
         QCOMPARE(fieldPairs(csvCells(csvLines[12]).at(6)).value("defaults.gst_fm2"),
                  QStringLiteral("videotestsrc ! x264enc ! rtph264pay"));
+
+        const QString tshark = QStandardPaths::findExecutable(QStringLiteral("tshark"));
+        if (tshark.isEmpty())
+            QSKIP("tshark is not installed; the pcap is not checked against the dissector");
+        const QString pcap = m_dir.filePath(QStringLiteral("p.pcap"));
+        QCOMPARE(zarnikLog({"--pcap", pcap, "--station", "192.168.11.100:40005", log}).status, 0);
+        QStringList arguments{"-X", "lua_script:" ZARNIK_LUA, "-r", pcap, "-T", "fields", "-E", "occurrence=a",
+                              "-e", "ip.src", "-e", "udp.checksum.status", "-e", "ip.checksum.status",
+                              "-o", "udp.check_checksum:TRUE", "-o", "ip.check_checksum:TRUE"};
+        for (const QString& name : names)
+            arguments << "-e" << "zarnik." + name;
+        QProcess p;
+        p.start(tshark, arguments);
+        QVERIFY(p.waitForFinished(60000));
+        const QList<QByteArray> rows = lines(p.readAllStandardOutput());
+        QCOMPARE(rows.size(), frames.size());
+        for (int i = 0; i < rows.size(); ++i) {
+            const QStringList got = QString::fromUtf8(rows[i]).split(QLatin1Char('\t'));
+            const QStringList cells = csvCells(csvLines[i + 1]);
+            const QString source = cells[1] == QLatin1String("out") ? "192.168.11.100" : "10.0.0.2";
+            QCOMPARE(got.mid(0, 6), QStringList({source, "1", "1"}) + cells.mid(3, 3)); // "1": checksums good
+            const QMap<QString, QString> pairs = fieldPairs(cells[6]);
+            for (int n = 3; n < names.size(); ++n) {
+                if (got[3 + n] != pairs.value(names[n]))
+                    QFAIL(qPrintable(QStringLiteral("record %1 %2: %3 = \"%4\" in tshark, \"%5\" in zarnik-log")
+                                         .arg(i).arg(cells[3], names[n], got[3 + n], pairs.value(names[n]))));
+            }
+        }
     }
 
-    void exitStatusSaysTheFileWasDamaged_data()
+    // Filters, the exit status and what stderr says: 0 clean, 1 damaged file, 2 unusable command line or file.
+    void commandLine_data()
     {
+        QTest::addColumn<QStringList>("arguments"); // the log's path is added when there is a log
         QTest::addColumn<QByteArray>("log");
         QTest::addColumn<int>("status");
-        QTest::addColumn<int>("records");
-        QTest::addColumn<QString>("message");
-        const QByteArray clean = logOf(everyOpcode());
-        const int all = everyOpcode().size();
-        QTest::newRow("clean") << clean << 0 << all << QString();
-        QTest::newRow("torn tail") << clean.left(clean.size() - 4) << 1 << all - 1
-                                   << QStringLiteral("offset %1: the last 20 bytes are a torn record").arg(clean.size() - 24);
-        QByteArray middle = clean;
-        middle.insert(24, QByteArray(21, '\xEE'));
-        QTest::newRow("garbage in the middle") << middle << 1 << all << "offset 24: 21 bytes that are no record, skipped";
-    }
+        QTest::addColumn<int>("outLines"); // -1: not checked
+        QTest::addColumn<QString>("error"); // empty: no error output; "*": any
+        const auto row = [](const char* name, const QStringList& arguments, const QByteArray& log, int status,
+                            int outLines, const QString& error = QString()) {
+            QTest::newRow(name) << arguments << log << status << outLines << error;
+        };
 
-    void exitStatusSaysTheFileWasDamaged()
-    {
-        QFETCH(QByteArray, log);
-        QFETCH(int, status);
-        QFETCH(int, records);
-        QFETCH(QString, message);
-        const Run run = csvOf(write(QStringLiteral("d.bin"), log));
-        QCOMPARE(run.status, status);
-        QVERIFY2(message.isEmpty() ? run.err.isEmpty() : run.err.contains(message.toUtf8()), run.err.constData());
-        QCOMPARE(lines(run.out).size() - 1, records);
-    }
-
-    void unusableCommandLineOrFileIsAnError_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::newRow("missing file") << QStringList{m_dir.filePath("absent.bin")};
-        QTest::newRow("no file") << QStringList{};
-        QTest::newRow("unknown format") << QStringList{"--format", "xml", "x.bin"};
-        QTest::newRow("bad peer") << QStringList{"--peer", "10.0.0", "x.bin"};
-        QTest::newRow("bad opcode") << QStringList{"--opcode", "REP_NOTHING", "x.bin"};
-        QTest::newRow("bad time") << QStringList{"--since", "yesterday", "x.bin"};
-    }
-
-    void unusableCommandLineOrFileIsAnError()
-    {
-        QFETCH(QStringList, arguments);
-        const Run run = zarnikLog(arguments);
-        QCOMPARE(run.status, 2);
-        QVERIFY(!run.err.isEmpty());
-    }
-
-    void filtersSelectRecords_data()
-    {
-        QTest::addColumn<QStringList>("options");
-        QTest::addColumn<int>("count");
-        const QDateTime third = QDateTime::fromMSecsSinceEpoch(kStartMs + 2000);
-        QTest::newRow("all") << QStringList{} << 6;
-        QTest::newRow("peer address") << QStringList{"--peer", "10.0.0.3"} << 2;
-        QTest::newRow("peer and port") << QStringList{"--peer", "10.0.0.2:40006"} << 1;
-        QTest::newRow("opcodes by name and number") << QStringList{"--opcode", "rep_version,0x0000"} << 3;
-        QTest::newRow("sent only") << QStringList{"--dir", "out"} << 2;
-        QTest::newRow("since") << QStringList{"--since", third.toString("yyyy-MM-dd hh:mm:ss")} << 4;
-        QTest::newRow("until") << QStringList{"--until", third.toString("yyyy-MM-ddThh:mm:ss")} << 3;
-        QTest::newRow("combined") << QStringList{"--peer", "10.0.0.2", "--dir", "in", "--opcode", "REP_CONT_STATUS"}
-                                  << 2;
-    }
-
-    void filtersSelectRecords()
-    {
         const QByteArray get = request(CMD_GET_REPORT, word(REP_VERSION));
         const auto status = [](quint16 seqnum) { return protocol::buildReport(REP_CONT_STATUS, seqnum, QByteArray(29, 0)); };
-        const QByteArray log = record(kStartMs, 1, get)
+        const QByteArray six = record(kStartMs, 1, get)
             + record(kStartMs + 1000, 0, protocol::buildReport(REP_VERSION, 1, QByteArray(12, 0)))
             + record(kStartMs + 2000, 0, status(2)) + record(kStartMs + 3000, 0, status(3), kModem, 40006)
             + record(kStartMs + 4000, 1, get, 0x0A000003) + record(kStartMs + 5000, 0, status(4), 0x0A000003);
-        QFETCH(QStringList, options);
-        const Run run = zarnikLog(options << write(QStringLiteral("f.bin"), log));
-        QCOMPARE(run.status, 0);
-        QFETCH(int, count);
-        QCOMPARE(lines(run.out).size(), count);
+        const QDateTime third = QDateTime::fromMSecsSinceEpoch(kStartMs + 2000);
+        row("all", {}, six, 0, 6);
+        row("peer address", {"--peer", "10.0.0.3"}, six, 0, 2);
+        row("peer and port", {"--peer", "10.0.0.2:40006"}, six, 0, 1);
+        row("opcodes by name and number", {"--opcode", "rep_version,0x0000"}, six, 0, 3);
+        row("sent only", {"--dir", "out"}, six, 0, 2);
+        row("since", {"--since", third.toString("yyyy-MM-dd hh:mm:ss")}, six, 0, 4);
+        row("until", {"--until", third.toString("yyyy-MM-ddThh:mm:ss")}, six, 0, 3);
+        row("combined", {"--peer", "10.0.0.2", "--dir", "in", "--opcode", "REP_CONT_STATUS"}, six, 0, 2);
+
+        const QByteArray clean = logOf(everyOpcode());
+        const int all = everyOpcode().size() + 1; // with the CSV heading
+        QByteArray middle = clean;
+        middle.insert(24, QByteArray(21, '\xEE'));
+        row("clean", {"--format", "csv"}, clean, 0, all);
+        row("torn tail", {"--format", "csv"}, clean.left(clean.size() - 4), 1, all - 1,
+            QStringLiteral("offset %1: the last 20 bytes are a torn record").arg(clean.size() - 24));
+        row("garbage in the middle", {"--format", "csv"}, middle, 1, all, "offset 24: 21 bytes that are no record, skipped");
+
+        row("missing file", {m_dir.filePath("absent.bin")}, {}, 2, -1, "*");
+        row("no file", {}, {}, 2, -1, "*");
+        row("unknown format", {"--format", "xml", "x.bin"}, {}, 2, -1, "*");
+        row("bad peer", {"--peer", "10.0.0", "x.bin"}, {}, 2, -1, "*");
+        row("bad opcode", {"--opcode", "REP_NOTHING", "x.bin"}, {}, 2, -1, "*");
+        row("bad time", {"--since", "yesterday", "x.bin"}, {}, 2, -1, "*");
+    }
+
+    void commandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, log);
+        QFETCH(int, status);
+        QFETCH(int, outLines);
+        QFETCH(QString, error);
+        const Run run = zarnikLog(log.isEmpty() ? arguments : arguments << write(QStringLiteral("run.bin"), log));
+        QCOMPARE(run.status, status);
+        if (outLines >= 0)
+            QCOMPARE(lines(run.out).size(), outLines);
+        QVERIFY2(error == "*" ? !run.err.isEmpty() : error.isEmpty() ? run.err.isEmpty() : run.err.contains(error.toUtf8()),
+                 run.err.constData());
     }
 
     void statsCountLossOnlyWhereTheModemNumbersItsReports()
@@ -316,46 +327,6 @@ private slots:
         follower.waitForFinished(5000);
     }
 
-    void pcapReadByTheDissectorGivesTheSameFactsAsCsv()
-    {
-        const QString tshark = QStandardPaths::findExecutable(QStringLiteral("tshark"));
-        if (tshark.isEmpty())
-            QSKIP("tshark is not installed; the pcap is not checked against the dissector");
-        const QVector<QByteArray> frames = everyOpcode();
-        const QString log = write(QStringLiteral("p.bin"), logOf(frames));
-        const QString pcap = m_dir.filePath(QStringLiteral("p.pcap"));
-        QCOMPARE(zarnikLog({"--pcap", pcap, "--station", "192.168.11.100:40005", log}).status, 0);
-        const QList<QByteArray> csv = lines(csvOf(log).out);
-
-        QStringList names{"opcode_name", "seqnum", "length"};
-        for (int i = 1; i < csv.size(); ++i)
-            for (const QString& name : fieldPairs(csvCells(csv[i]).at(6)).keys())
-                if (!names.contains(name))
-                    names << name;
-        QStringList arguments{"-X", "lua_script:" ZARNIK_LUA, "-r", pcap, "-T", "fields", "-E", "occurrence=a",
-                              "-e", "ip.src", "-e", "udp.checksum.status", "-e", "ip.checksum.status",
-                              "-o", "udp.check_checksum:TRUE", "-o", "ip.check_checksum:TRUE"};
-        for (const QString& name : names)
-            arguments << "-e" << "zarnik." + name;
-        QProcess p;
-        p.start(tshark, arguments);
-        QVERIFY(p.waitForFinished(60000));
-        const QList<QByteArray> rows = lines(p.readAllStandardOutput());
-        QCOMPARE(rows.size(), frames.size());
-        for (int i = 0; i < rows.size(); ++i) {
-            const QStringList got = QString::fromUtf8(rows[i]).split(QLatin1Char('\t'));
-            const QStringList cells = csvCells(csv[i + 1]);
-            const QString source = cells[1] == QLatin1String("out") ? "192.168.11.100" : "10.0.0.2";
-            QCOMPARE(got.mid(0, 6), QStringList({source, "1", "1"}) + cells.mid(3, 3)); // "1": checksums good
-            const QMap<QString, QString> pairs = fieldPairs(cells[6]);
-            for (int n = 3; n < names.size(); ++n) {
-                const QString expected = pairs.value(names[n]);
-                if (got[3 + n] != expected)
-                    QFAIL(qPrintable(QStringLiteral("record %1 %2: %3 = \"%4\" in tshark, \"%5\" in zarnik-log")
-                                         .arg(i).arg(cells[3], names[n], got[3 + n], expected)));
-            }
-        }
-    }
 };
 
 QTEST_GUILESS_MAIN(TestZarnikLog)
