@@ -112,15 +112,17 @@ inline Read readAll(QIODevice& device)
     LogReader reader(device);
     LogRecord record;
     LogDamage damage;
-    for (LogReader::Item item; (item = reader.next(record, damage)) == LogReader::Damage || item == LogReader::Record;) {
+    for (;;) {
+        const LogReader::Item item = reader.next(record, damage);
         if (item == LogReader::Damage) {
             result.damages.append(damage);
-            continue;
+        } else if (item == LogReader::Record) {
+            result.offsets.append(record.offset);
+            result.frames.append(QByteArray(record.frame.constData(), record.frame.size()));
+        } else {
+            return result;
         }
-        result.offsets.append(record.offset);
-        result.frames.append(QByteArray(record.frame.constData(), record.frame.size()));
     }
-    return result;
 }
 
 inline Read readAll(const QByteArray& log)

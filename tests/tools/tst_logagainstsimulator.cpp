@@ -20,7 +20,10 @@ constexpr quint16 kModemPort = 40005;
 
 using Traffic = QMultiMap<QByteArray, QByteArray>; // frames by modem address and port
 
-QByteArray peerKey(quint32 address, quint16 port) { return QByteArray::number(address) + ':' + QByteArray::number(port); }
+QByteArray peerKey(quint32 address, quint16 port)
+{
+    return QByteArray::number(address) + ':' + QByteArray::number(port);
+}
 
 // The UDP payloads of an IPv4 pcap file, split by whether they went to the station's port.
 void readPcap(const QString& path, quint16 stationPort, Traffic& toStation, Traffic& fromStation)

@@ -55,16 +55,6 @@ class TestLogReader : public QObject {
     Q_OBJECT
 
 private slots:
-    void everyOpcodeIsFramedExactly()
-    {
-        const QVector<QByteArray> frames = everyOpcode();
-        QVector<qint64> offsets;
-        const Read read = readAll(logOf(frames, &offsets));
-        QVERIFY(read.damages.isEmpty());
-        QCOMPARE(read.offsets, offsets);
-        QCOMPARE(read.frames, frames);
-    }
-
     void damageIsReportedWhereItIs_data()
     {
         QTest::addColumn<QByteArray>("log");
@@ -110,27 +100,33 @@ private slots:
         QCOMPARE(got, damage);
     }
 
-    void resultDoesNotDependOnReadSizes()
+    // Every opcode framed exactly, also in a log larger than the reader's buffer, so that records
+    // straddle its refills, and whatever sizes the device hands out.
+    void everyOpcodeIsFramedExactlyWhateverTheReadSizes()
     {
-        // Larger than the reader's buffer, so records straddle its refills.
         QVector<QByteArray> frames;
         while (frames.size() < 3000)
             frames += everyOpcode();
         QVector<qint64> offsets;
         QByteArray log = logOf(frames, &offsets);
+        QVERIFY(readAll(log).damages.isEmpty());
         int after = frames.size() / 2;
         while (protocol::parseHeader(frames[after]).opcode != REP_CONT_STATUS)
             ++after;
         log.insert(int(offsets[after + 1]), QByteArray(333, '\x01'));
+        for (int i = after + 1; i < offsets.size(); ++i)
+            offsets[i] += 333;
         const Read whole = readAll(log);
+        QCOMPARE(whole.frames, frames);
+        QCOMPARE(whole.offsets, offsets);
+        QCOMPARE(whole.damages.size(), 1);
+        QCOMPARE(whole.damages[0].offset, offsets[after + 1] - 333);
+        QCOMPARE(whole.damages[0].length, qint64(333));
         TrickleDevice trickle(log, 977);
         const Read trickled = readAll(trickle);
         QCOMPARE(trickled.offsets, whole.offsets);
         QCOMPARE(trickled.frames, whole.frames);
         QCOMPARE(trickled.damages.size(), 1);
-        QCOMPARE(trickled.damages[0].offset, offsets[after + 1]);
-        QCOMPARE(whole.frames.size(), frames.size());
-        QCOMPARE(coverageError(whole, log.size()), QString());
     }
 
     void followingWaitsForTheRestOfARecord()

@@ -156,7 +156,8 @@ private slots:
         const QList<QByteArray> csvLines = lines(csv.out);
         const QList<QByteArray> jsonLines = lines(zarnikLog({"--format", "jsonl", log}).out);
         QCOMPARE(csvLines.first(), QByteArray("time,dir,peer,opcode,seqnum,length,fields"));
-        QCOMPARE((QVector<int>{textLines.size(), csvLines.size() - 1, jsonLines.size()}), QVector<int>(3, frames.size()));
+        QCOMPARE((QVector<int>{textLines.size(), csvLines.size() - 1, jsonLines.size()}),
+                 QVector<int>(3, frames.size()));
         QStringList names{"opcode_name", "seqnum", "length"}; // what tshark is asked for
         for (int i = 0; i < frames.size(); ++i) {
             const protocol::FrameHeader h = protocol::parseHeader(frames[i]);
@@ -237,7 +238,7 @@ private slots:
         };
 
         const QByteArray get = request(CMD_GET_REPORT, word(REP_VERSION));
-        const auto status = [](quint16 seqnum) { return protocol::buildReport(REP_CONT_STATUS, seqnum, QByteArray(29, 0)); };
+        const auto status = [](quint16 seq) { return protocol::buildReport(REP_CONT_STATUS, seq, QByteArray(29, 0)); };
         const QByteArray six = record(kStartMs, 1, get)
             + record(kStartMs + 1000, 0, protocol::buildReport(REP_VERSION, 1, QByteArray(12, 0)))
             + record(kStartMs + 2000, 0, status(2)) + record(kStartMs + 3000, 0, status(3), kModem, 40006)
@@ -259,7 +260,8 @@ private slots:
         row("clean", {"--format", "csv"}, clean, 0, all);
         row("torn tail", {"--format", "csv"}, clean.left(clean.size() - 4), 1, all - 1,
             QStringLiteral("offset %1: the last 20 bytes are a torn record").arg(clean.size() - 24));
-        row("garbage in the middle", {"--format", "csv"}, middle, 1, all, "offset 24: 21 bytes that are no record, skipped");
+        row("garbage in the middle", {"--format", "csv"}, middle, 1, all,
+            "offset 24: 21 bytes that are no record, skipped");
 
         row("missing file", {m_dir.filePath("absent.bin")}, {}, 2, -1, "*");
         row("no file", {}, {}, 2, -1, "*");
@@ -280,8 +282,9 @@ private slots:
         QCOMPARE(run.status, status);
         if (outLines >= 0)
             QCOMPARE(lines(run.out).size(), outLines);
-        QVERIFY2(error == "*" ? !run.err.isEmpty() : error.isEmpty() ? run.err.isEmpty() : run.err.contains(error.toUtf8()),
-                 run.err.constData());
+        const bool errorAsExpected = error == "*" ? !run.err.isEmpty()
+                                     : error.isEmpty() ? run.err.isEmpty() : run.err.contains(error.toUtf8());
+        QVERIFY2(errorAsExpected, run.err.constData());
     }
 
     void statsCountLossOnlyWhereTheModemNumbersItsReports()
@@ -326,7 +329,6 @@ private slots:
         follower.kill();
         follower.waitForFinished(5000);
     }
-
 };
 
 QTEST_GUILESS_MAIN(TestZarnikLog)
