@@ -97,8 +97,7 @@ private slots:
         QTest::addColumn<QByteArray>("payload");
         QTest::addColumn<QString>("expected");
 
-        VersionInfo v{1, 2, 3, 0x1A2B, 1, 0x0C};
-        QTest::newRow("version") << int(REP_VERSION) << records::encodeVersion(v)
+        QTest::newRow("version") << int(REP_VERSION) << records::encodeVersion({1, 2, 3, 0x1A2B, 1, 0x0C})
                                  << "version.major=1 version.minor=2 version.revision=3 version.build=0x00001a2b "
                                     "version.hardware=0x01 version.function=0x0c";
         const QByteArray status = QByteArray::fromHex("43015519fe" "6400" "0100" "0200" "5a00" "e02e0000" "00000000"
@@ -113,22 +112,21 @@ private slots:
             << "idstat.count=5 idstat.own_index=1 idstat.identifier=1,2 idstat.rssi=500,501 idstat.range=1200,1300 "
                "idstat.rx_first=10,11 idstat.rx_second=20,21 idstat.further=30,31";
         QTest::newRow("hard reset names the modem") << int(CMD_REBOOT_DEVICE) << QByteArray::fromHex("c0a80b0c")
-                                                    << "service.code=0x0c0ba8c0 service=reset "
-                                                       "service.address=192.168.11.12";
+            << "service.code=0x0c0ba8c0 service=reset service.address=192.168.11.12";
         QTest::newRow("frequency set-up") << int(CMD_REBOOT_DEVICE) << QByteArray::fromHex("030000ff")
                                           << "service.code=0xff000003 service=setup-fn3";
         QTest::newRow("report asked for") << int(CMD_GET_REPORT) << word(REP_VERSION) << "report=REP_VERSION";
-        QTest::newRow("unsupported names an unknown opcode") << int(REP_UNSUPPORTED) << word(0x0109)
-                                                              << "unsupported=0x0109";
+        QTest::newRow("unsupported names an unknown opcode")
+            << int(REP_UNSUPPORTED) << word(0x0109) << "unsupported=0x0109";
         ConverterConfig c;
         c.converters[1] = {true, 38400, 20001, 30000, 0xC0A80BCD};
         QTest::newRow("converters") << int(REP_UART_CONV_CONFIG) << records::encodeConverters(c)
                                     << "conv.enabled=0,1,0,0 conv.baudrate=0,38400,0,0 conv.self_port=0,20001,0,0 "
                                        "conv.dest_addr=0.0.0.0,192.168.11.205,0.0.0.0,0.0.0.0 "
                                        "conv.dest_port=0,30000,0,0";
-        QTest::newRow("secret shows only its length") << int(CMD_SESSION_SECRET)
-                                                       << QByteArray::fromHex("1180") + "HIDDENsecret1234" + '\0'
-                                                       << "secret.length=17 secret.save=1";
+        QTest::newRow("secret shows only its length")
+            << int(CMD_SESSION_SECRET) << QByteArray::fromHex("1180") + "HIDDENsecret1234" + '\0'
+            << "secret.length=17 secret.save=1";
         QTest::newRow("unknown opcode") << 0x0109 << QByteArray(8, '\x01') << QString();
     }
 
