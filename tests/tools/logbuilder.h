@@ -44,16 +44,9 @@ inline QByteArray idStatistic(int entries)
 {
     IdStatistic s;
     s.own_index = 1;
-    for (int i = 0; i < entries; ++i) {
-        IdStatisticEntry e;
-        e.identifier = uint8_t(i + 1);
-        e.rssi = uint16_t(500 + i);
-        e.range = uint32_t(1200 + 100 * i);
-        e.rx_first = uint16_t(10 + i);
-        e.rx_second = uint16_t(20 + i);
-        e.further = uint32_t(30 + i);
-        s.entries.append(e);
-    }
+    for (int i = 0; i < entries; ++i)
+        s.entries.append({uint8_t(i + 1), uint16_t(500 + i), uint32_t(1200 + 100 * i), uint16_t(10 + i),
+                          uint16_t(20 + i), uint32_t(30 + i)});
     return records::encodeIdStatistic(s);
 }
 
@@ -121,11 +114,11 @@ inline Read readAll(QIODevice& device)
     LogDamage damage;
     for (;;) {
         const LogReader::Item item = reader.next(record, damage);
-        if (item == LogReader::Record) {
+        if (item == LogReader::Damage) {
+            result.damages.append(damage);
+        } else if (item == LogReader::Record) {
             result.offsets.append(record.offset);
             result.frames.append(QByteArray(record.frame.constData(), record.frame.size()));
-        } else if (item == LogReader::Damage) {
-            result.damages.append(damage);
         } else {
             return result;
         }

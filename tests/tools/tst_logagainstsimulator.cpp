@@ -9,6 +9,7 @@
 #include <QLoggingCategory>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QtTest>
 #include <memory>
 
@@ -17,62 +18,55 @@ namespace {
 constexpr quint32 kFirstModem = 0x7F004101; // 127.0.65.1, apart from other tests' modems
 constexpr quint16 kModemPort = 40005;
 
-struct Datagram {
-    quint32 from = 0;
-    quint16 fromPort = 0;
-    quint32 to = 0;
-    quint16 toPort = 0;
-    QByteArray data;
-};
+using Traffic = QMultiMap<QByteArray, QByteArray>; // frames by modem address and port
 
-quint32 be32(const uchar* p) { return quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8 | p[3]; }
-quint16 be16(const uchar* p) { return quint16(p[0] << 8 | p[1]); }
-quint32 le32(const uchar* p) { return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24; }
+QByteArray peerKey(quint32 address, quint16 port)
+{
+    return QByteArray::number(address) + ':' + QByteArray::number(port);
+}
 
-// The UDP datagrams of an IPv4 pcap file.
-QVector<Datagram> readPcap(const QString& path)
+// The UDP payloads of an IPv4 pcap file, split by whether they went to the station's port.
+void readPcap(const QString& path, quint16 stationPort, Traffic& toStation, Traffic& fromStation)
 {
     QFile f(path);
     f.open(QIODevice::ReadOnly);
     const QByteArray bytes = f.readAll();
     const auto* p = reinterpret_cast<const uchar*>(bytes.constData());
-    QVector<Datagram> result;
-    if (bytes.size() < 24 || le32(p) != 0xA1B2C3D4 || le32(p + 20) != PcapWriter::kLinkTypeIpv4)
-        return result;
+    if (bytes.size() < 24 || qFromLittleEndian<quint32>(p) != 0xA1B2C3D4
+        || qFromLittleEndian<quint32>(p + 20) != PcapWriter::kLinkTypeIpv4)
+        return;
     for (int at = 24; at + 16 <= bytes.size();) {
-        const int length = int(le32(p + at + 8));
+        const int length = int(qFromLittleEndian<quint32>(p + at + 8));
         const uchar* ip = p + at + 16;
         if (at + 16 + length > bytes.size() || length < 28)
             break;
-        result.append({be32(ip + 12), be16(ip + 20), be32(ip + 16), be16(ip + 22),
-                       QByteArray(reinterpret_cast<const char*>(ip + 28), length - 28)});
+        const QByteArray data(reinterpret_cast<const char*>(ip + 28), length - 28);
+        if (qFromBigEndian<quint16>(ip + 22) == stationPort)
+            toStation.insert(peerKey(qFromBigEndian<quint32>(ip + 12), qFromBigEndian<quint16>(ip + 20)), data);
+        else
+            fromStation.insert(peerKey(qFromBigEndian<quint32>(ip + 16), qFromBigEndian<quint16>(ip + 22)), data);
         at += 16 + length;
     }
-    return result;
 }
 
-struct LogContent {
-    QVector<LogRecord> records; // frames copied out of the reader
-    int damages = 0;
-};
-
-LogContent readLog(const QString& path)
+// The records of a log, frames copied out of the reader, and how many damaged stretches it has.
+QVector<LogRecord> readLog(const QString& path, int* damages = nullptr)
 {
     QFile f(path);
     f.open(QIODevice::ReadOnly);
     LogReader reader(f);
-    LogContent content;
+    QVector<LogRecord> records;
     LogRecord r;
     LogDamage d;
     for (LogReader::Item item; (item = reader.next(r, d)) != LogReader::End;) {
-        if (item == LogReader::Damage)
-            ++content.damages;
         if (item == LogReader::Record) {
             r.frame = QByteArray(r.frame.constData(), r.frame.size());
-            content.records.append(r);
+            records.append(r);
         }
     }
-    return content;
+    if (damages)
+        *damages = reader.damageCount();
+    return records;
 }
 
 } // namespace
@@ -112,8 +106,7 @@ private slots:
         QSignalSpy statistics(&client, &Client::signal_REP_ID_STATISTIC);
         for (quint16 report = REP_TX_FREQUENCY; report <= REP_SET_HS_CHANNEL_MOD; ++report) {
             QByteArray wanted(2, '\0');
-            wanted[0] = char(report & 0xFF);
-            wanted[1] = char(report >> 8);
+            qToLittleEndian(report, wanted.data());
             QVERIFY(client.send(CMD_GET_REPORT, protocol::payloadFrom(wanted), QHostAddress(kFirstModem), kModemPort));
         }
         QVERIFY(client.send(CMD_ANTENNA_SEL, protocol::payloadFrom(QByteArray(1, '\1')), QHostAddress(kFirstModem),
@@ -124,29 +117,21 @@ private slots:
 
         const QString log = QDir(path).entryInfoList({QStringLiteral("log-*.bin")}).value(0).filePath();
         QVERIFY(!log.isEmpty());
-        const QVector<Datagram> captured = readPcap(dir.filePath(QStringLiteral("sim.pcap")));
-        QMultiMap<QByteArray, QByteArray> toStation; // by modem address and port
-        QMultiMap<QByteArray, QByteArray> fromStation;
-        for (const Datagram& d : captured) {
-            if (d.toPort == config.stationPort)
-                toStation.insert(QByteArray::number(d.from) + ':' + QByteArray::number(d.fromPort), d.data);
-            else
-                fromStation.insert(QByteArray::number(d.to) + ':' + QByteArray::number(d.toPort), d.data);
-        }
+        Traffic toStation, fromStation;
+        readPcap(dir.filePath(QStringLiteral("sim.pcap")), config.stationPort, toStation, fromStation);
         QVERIFY(toStation.size() > 20);
         // The station reads what is still on its way before the log is closed.
-        QTRY_COMPARE_WITH_TIMEOUT(readLog(log).records.size(), toStation.size() + fromStation.size(), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(readLog(log).size(), toStation.size() + fromStation.size(), 20000);
         client.logger_enable(false);
 
-        const LogContent content = readLog(log);
-        QCOMPARE(content.damages, 0);
-        QMultiMap<QByteArray, QByteArray> received;
-        QMultiMap<QByteArray, QByteArray> sent;
+        int damages = -1;
+        const QVector<LogRecord> records = readLog(log, &damages);
+        QCOMPARE(damages, 0);
+        Traffic received, sent;
         LogStats stats;
         RecordFields fields;
-        for (const LogRecord& r : content.records) {
-            const QByteArray peer = QByteArray::number(r.address) + ':' + QByteArray::number(r.port);
-            (r.direction == 1 ? sent : received).insert(peer, r.frame);
+        for (const LogRecord& r : records) {
+            (r.direction == 1 ? sent : received).insert(peerKey(r.address, r.port), r.frame);
             stats.add(r);
             const protocol::FrameHeader h = protocol::parseHeader(r.frame);
             fields.decode(h.opcode, protocol::payloadOf(r.frame));
