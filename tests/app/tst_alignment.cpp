@@ -20,24 +20,8 @@ namespace {
 const QHostAddress kModem(QStringLiteral("127.0.93.1"));
 constexpr double kBearing = 37.0;
 
-SweepPlan plan(double from, double to, double step, int dwellMs = 150)
-{
-    SweepPlan p;
-    p.from = from;
-    p.to = to;
-    p.step = step;
-    p.dwellMs = dwellMs;
-    return p;
-}
-
-SweepPoint point(double angle, double rssi)
-{
-    SweepPoint p;
-    p.angle = angle;
-    p.rssiDbm = rssi;
-    p.samples = 1;
-    return p;
-}
+SweepPlan plan(double from, double to, double step, int dwellMs = 150) { return {from, to, step, dwellMs}; }
+SweepPoint point(double angle, double rssi) { return {angle, rssi, 0.0, 1}; }
 
 } // namespace
 
@@ -56,11 +40,7 @@ class TestAlignment : public QObject {
     {
         QSignalSpy finished(sweep.get(), &AlignmentSweep::finished);
         QString error;
-        if (!sweep->start(modem, p, error)) {
-            qWarning() << error;
-            return false;
-        }
-        return finished.wait(60000) || finished.count() == 1;
+        return sweep->start(modem, p, error) && (finished.wait(60000) || finished.count() == 1);
     }
 
 private slots:
@@ -94,14 +74,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(history->sampleCount(modem) > 0, 10000);
     }
 
-    void cleanup()
-    {
-        sweep.reset();
-        motor.reset();
-        history.reset();
-        network.reset();
-        client.reset();
-    }
+    void cleanup() { sweep.reset(), motor.reset(), history.reset(), network.reset(), client.reset(); }
 
     void sectorBecomesStepAngles_data()
     {
@@ -135,7 +108,7 @@ private slots:
             << QVector<SweepPoint>{point(0, -80), point(5, -62), point(10, -60), point(15, -60), point(20, -70)} << 10.0;
         QTest::newRow("side lobe within 3 dB but apart")
             << QVector<SweepPoint>{point(0, -61), point(5, -75), point(10, -60), point(15, -66)} << 10.0;
-        QTest::newRow("order of measurement does not matter")
+        QTest::newRow("measured downwards")
             << QVector<SweepPoint>{point(20, -70), point(15, -60), point(10, -60), point(5, -62), point(0, -80)} << 10.0;
         QTest::newRow("one point") << QVector<SweepPoint>{point(-12, -90)} << -12.0;
     }
@@ -143,14 +116,11 @@ private slots:
     void bestAngleIsTheCentreOfTheStrongestLobe()
     {
         QFETCH(QVector<SweepPoint>, points);
-        QFETCH(double, best);
-        QCOMPARE(AlignmentSweep::bestAngleOf(points), best);
+        QTEST(AlignmentSweep::bestAngleOf(points), "best");
     }
 
     void coarseThenFineSweepFindsTheBearing()
     {
-        QElapsedTimer clock;
-        clock.start();
         const SweepPlan coarse = plan(0, 90, 5);
         QVERIFY(sweepOver(coarse));
         QCOMPARE(sweep->points().size(), 19);
@@ -158,12 +128,7 @@ private slots:
         QVERIFY2(std::fabs(rough - kBearing) <= 5.0, qPrintable(QString::number(rough)));
         QVERIFY(sweepOver(AlignmentSweep::refinedPlan(coarse, rough)));
         const double best = sweep->bestAngle();
-        qInfo("alignment: coarse %.1f, fine %.2f degrees (bearing %.0f), both sweeps %lld ms", rough, best, kBearing,
-              clock.elapsed());
         QVERIFY2(std::fabs(best - kBearing) <= 2.0, qPrintable(QString::number(best)));
-        for (const SweepPoint& p : sweep->points())
-            QVERIFY(p.samples >= 1);
-
         QVERIFY(sweep->goToBest());
         QTRY_VERIFY_WITH_TIMEOUT(std::fabs(motor->get_angle() - best) < 0.05, 5000);
     }
@@ -183,7 +148,6 @@ private slots:
     void faultStopsTheSweepWhereItIs()
     {
         QFETCH(QString, line);
-        QFETCH(QString, message);
         QFETCH(QString, log);
         QSignalSpy measured(sweep.get(), &AlignmentSweep::pointMeasured);
         QSignalSpy failed(sweep.get(), &AlignmentSweep::failed);
@@ -194,9 +158,8 @@ private slots:
         QVERIFY(network->execute(line).startsWith("ok: "));
         QTest::ignoreMessage(QtWarningMsg, qPrintable(log));
         QTRY_COMPARE_WITH_TIMEOUT(failed.count(), 1, 20000);
-        QCOMPARE(failed.first().first().toString(), message);
-        QVERIFY(!sweep->isRunning());
-        QCOMPARE(finished.count(), 0);
+        QTEST(failed.first().first().toString(), "message");
+        QVERIFY(!sweep->isRunning() && finished.isEmpty());
 
         const double stoppedAt = motor->get_angle();
         const int points = sweep->points().size();
@@ -212,8 +175,8 @@ private slots:
         LinkHistoryWindow window(*motor);
         window.history().follow(*client);
         AntennaAlignmentPage* page = window.alignmentPage();
-        auto* start = page->findChild<QPushButton*>("align_start_pb");
-        auto* best = page->findChild<QPushButton*>("align_best_pb");
+        auto button = [page](const char* name) { return page->findChild<QPushButton*>(name); };
+        QPushButton* start = button("align_start_pb");
         page->findChild<QDoubleSpinBox*>("align_from_dsb")->setValue(30);
         page->findChild<QDoubleSpinBox*>("align_to_dsb")->setValue(40);
         page->findChild<QSpinBox*>("align_dwell_spb")->setValue(100);
@@ -223,10 +186,10 @@ private slots:
         window.setCurrentModem(kModem.toString(), 40005);
         start->click();
         QVERIFY(!start->isEnabled());
-        QTRY_VERIFY_WITH_TIMEOUT(best->isEnabled(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(button("align_best_pb")->isEnabled(), 20000);
         QVERIFY(page->statusText().startsWith("Лучший угол"));
 
-        page->findChild<QPushButton*>("align_refine_pb")->click();
+        button("align_refine_pb")->click();
         QVERIFY(window.sweep().isRunning());
         QTest::ignoreMessage(QtWarningMsg, "alignment stopped: another modem chosen");
         window.setCurrentModem("127.0.93.2", 40005);
@@ -236,7 +199,7 @@ private slots:
         window.setCurrentModem(kModem.toString(), 40005);
         start->click();
         QVERIFY(window.sweep().isRunning());
-        page->findChild<QPushButton*>("align_cancel_pb")->click();
+        button("align_cancel_pb")->click();
         QVERIFY(!window.sweep().isRunning());
         QCOMPARE(page->statusText(), QString("Юстировка отменена"));
     }
