@@ -80,7 +80,6 @@ private slots:
         const QString key = keyOf(*modem);
         const QImage heard = iconOf(list->item(0));
         QVERIFY(!heard.isNull());
-
         AbonentHealth& health = awareness->health();
         now += quietMs;
         if (state != AbonentHealth::Good && sync)
@@ -102,8 +101,7 @@ private slots:
         QVERIFY(hear(other, 1));
         QTRY_VERIFY(list->item(0)->text().startsWith(other.address()));
         // The highlight went with the lost line instead of landing on the one left.
-        QVERIFY(!list->item(0)->isSelected());
-        QVERIFY(!list->currentItem());
+        QVERIFY(!list->item(0)->isSelected() && !list->currentItem());
         QCOMPARE(texts(JournalEntry::Modem, keyOf(*modem)), QStringList({ "Модем появился", "Модем потерян" }));
     }
 
@@ -140,12 +138,11 @@ private slots:
         const int sent = modem->frames().size();
 
         QVERIFY(hear(*modem, 1, true, 2));
-        QVERIFY(!offer->isHidden());
-        QVERIFY(offer->text().contains(modem->address()));
+        QVERIFY(!offer->isHidden() && offer->text().contains(modem->address()));
         QTest::qWait(300);
         QCOMPARE(modem->frames().size(), sent);
-        QCOMPARE(texts(JournalEntry::Current, keyOf(*modem)), QStringList({ "Выбран текущий абонент", "Текущий абонент потерян",
-                                      "Бывший текущий абонент снова на связи" }));
+        QCOMPARE(texts(JournalEntry::Current, keyOf(*modem)),
+                 QStringList({ "Выбран текущий абонент", "Текущий абонент потерян", "Бывший текущий абонент снова на связи" }));
 
         offer->click();
         QVERIFY(offer->isHidden());
