@@ -34,6 +34,11 @@ QImage iconOf(const QListWidgetItem* item)
     return item->icon().pixmap(16, 16).toImage();
 }
 
+QString keyOf(const ScriptedModem& modem)
+{
+    return QStringLiteral("%1:%2").arg(modem.address()).arg(modem.localPort());
+}
+
 } // namespace
 
 class TestAwareness : public QObject
@@ -71,14 +76,10 @@ private slots:
         QFETCH(int, quietMs);
         QFETCH(int, state);
         QFETCH(QString, tip);
-        // No ageing sweep: the line must show its state before the list drops it.
-        awareness->client().setClock([this] { return now; });
-        modem->report(REP_CONT_STATUS, status(sync), 1, station->port);
-        QTRY_COMPARE(list->count(), 1);
-        const QString key = QStringLiteral("%1:%2").arg(modem->address()).arg(modem->localPort());
+        QVERIFY(hear(*modem, 1, sync));
+        const QString key = keyOf(*modem);
         const QImage heard = iconOf(list->item(0));
         QVERIFY(!heard.isNull());
-
         AbonentHealth& health = awareness->health();
         now += quietMs;
         if (state != AbonentHealth::Good && sync)
@@ -86,39 +87,29 @@ private slots:
         health.recheck();
         QCOMPARE(int(health.state(key)), state);
         const QString shown = health.toolTip(key);
-        QVERIFY2(shown.contains(tip), qPrintable(shown));
-        QVERIFY2(shown.contains(QStringLiteral("RSSI: -70 дБм")), qPrintable(shown));
-        QVERIFY2(shown.contains(QStringLiteral("Режим: ")), qPrintable(shown));
+        for (const QString& part : { tip, QStringLiteral("RSSI: -70 дБм"), QStringLiteral("Режим: ") })
+            QVERIFY2(shown.contains(part), qPrintable(shown));
         QCOMPARE(list->item(0)->text().left(key.size()), key); // the line's text stays as it was
     }
 
     void lostModemLeavesListAndJournal()
     {
         ScriptedModem other("127.0.0.22");
-        modem->report(REP_CONT_STATUS, status(true), 1, station->port);
-        QTRY_COMPARE(list->count(), 1);
+        QVERIFY(hear(*modem, 1));
         list->setCurrentRow(0);
         now += 5000;
-        other.report(REP_CONT_STATUS, status(true), 1, station->port);
-        QTRY_COMPARE(list->count(), 1);
+        QVERIFY(hear(other, 1));
         QTRY_VERIFY(list->item(0)->text().startsWith(other.address()));
         // The highlight went with the lost line instead of landing on the one left.
-        QVERIFY(!list->item(0)->isSelected());
-        QVERIFY(!list->currentItem());
-        const QString key = QStringLiteral("%1:%2").arg(modem->address()).arg(modem->localPort());
-        const QVector<JournalEntry> events = awareness->journal().matching({ { JournalEntry::Modem }, key, {} });
-        QCOMPARE(events.size(), 2);
-        QCOMPARE(events.at(0).text, QStringLiteral("Модем появился"));
-        QCOMPARE(events.at(1).text, QStringLiteral("Модем потерян"));
+        QVERIFY(!list->item(0)->isSelected() && !list->currentItem());
+        QCOMPARE(texts(JournalEntry::Modem, keyOf(*modem)), QStringList({ "Модем появился", "Модем потерян" }));
     }
 
     void enterChoosesAndMarksTheCurrentApartFromTheSelection()
     {
         ScriptedModem other("127.0.0.22");
-        modem->report(REP_CONT_STATUS, status(true), 1, station->port);
-        QTRY_COMPARE(list->count(), 1);
-        other.report(REP_CONT_STATUS, status(true), 1, station->port);
-        QTRY_COMPARE(list->count(), 2);
+        QVERIFY(hear(*modem, 1));
+        QVERIFY(hear(other, 2));
 
         list->setCurrentRow(1);
         QTest::keyClick(list, Qt::Key_Return);
@@ -127,22 +118,15 @@ private slots:
         QTRY_VERIFY(other.frames().contains(hex("01ff00000000") + word(REP_VERSION)));
 
         list->setCurrentRow(0); // the highlight moves, the mark does not
-        QVERIFY(awareness->health().isCurrentMarked(list->item(1)));
-        QVERIFY(!awareness->health().isCurrentMarked(list->item(0)));
-        QVERIFY(list->item(1)->font().bold());
-        QVERIFY(!list->item(0)->font().bold());
-
-        const QString key = QStringLiteral("%1:%2").arg(other.address()).arg(other.localPort());
-        const Journal& journal = awareness->journal();
-        QCOMPARE(journal.matching({ { JournalEntry::Current }, key, {} }).size(), 1);
-        QVERIFY(!journal.matching({ { JournalEntry::Request }, key, QStringLiteral("CMD_GET_REPORT → REP_VERSION") })
-                     .isEmpty());
+        QVERIFY(awareness->health().isCurrentMarked(list->item(1)) && list->item(1)->font().bold());
+        QVERIFY(!awareness->health().isCurrentMarked(list->item(0)) && !list->item(0)->font().bold());
+        QCOMPARE(texts(JournalEntry::Current, keyOf(other)).size(), 1);
+        QVERIFY(texts(JournalEntry::Request, keyOf(other)).contains(QStringLiteral("CMD_GET_REPORT → REP_VERSION")));
     }
 
     void returningCurrentModemIsOfferedButNotChosen()
     {
-        modem->report(REP_CONT_STATUS, status(true), 1, station->port);
-        QTRY_COMPARE(list->count(), 1);
+        QVERIFY(hear(*modem, 1));
         station->window->SetCurrentAbonent(list->item(0)->text());
         for (quint16 stage : kStages)
             modem->report(REP_UNSUPPORTED, word(stage), 2, station->port);
@@ -153,18 +137,12 @@ private slots:
         QVERIFY(offer->isHidden());
         const int sent = modem->frames().size();
 
-        modem->report(REP_CONT_STATUS, status(true), 2, station->port);
-        QTRY_COMPARE(list->count(), 1);
-        QVERIFY(!offer->isHidden());
-        QVERIFY(offer->text().contains(modem->address()));
+        QVERIFY(hear(*modem, 1, true, 2));
+        QVERIFY(!offer->isHidden() && offer->text().contains(modem->address()));
         QTest::qWait(300);
         QCOMPARE(modem->frames().size(), sent);
-        const QString key = QStringLiteral("%1:%2").arg(modem->address()).arg(modem->localPort());
-        QStringList texts;
-        for (const JournalEntry& entry : awareness->journal().matching({ { JournalEntry::Current }, key, {} }))
-            texts << entry.text;
-        QCOMPARE(texts, QStringList({ "Выбран текущий абонент", "Текущий абонент потерян",
-                                      "Бывший текущий абонент снова на связи" }));
+        QCOMPARE(texts(JournalEntry::Current, keyOf(*modem)),
+                 QStringList({ "Выбран текущий абонент", "Текущий абонент потерян", "Бывший текущий абонент снова на связи" }));
 
         offer->click();
         QVERIFY(offer->isHidden());
@@ -174,13 +152,10 @@ private slots:
 
     void unsupportedReportIsJournaledWithItsOpcode()
     {
-        modem->report(REP_CONT_STATUS, status(true), 1, station->port);
-        QTRY_COMPARE(list->count(), 1);
+        QVERIFY(hear(*modem, 1));
         station->window->SetCurrentAbonent(list->item(0)->text());
         modem->report(REP_UNSUPPORTED, word(CMD_SET_TX_MODE), 2, station->port);
-        QTRY_COMPARE(awareness->journal().matching({ { JournalEntry::Unsupported }, {}, {} }).size(), 1);
-        QCOMPARE(awareness->journal().matching({ { JournalEntry::Unsupported }, {}, {} }).at(0).text,
-                 QStringLiteral("REP_UNSUPPORTED: CMD_SET_TX_MODE"));
+        QTRY_COMPARE(texts(JournalEntry::Unsupported, {}), QStringList{ "REP_UNSUPPORTED: CMD_SET_TX_MODE" });
     }
 
     void portSharedWithAnotherProgramTurnsYellow_data()
@@ -225,68 +200,69 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(station->window.get()));
         auto* widget = station->widget(control.toLatin1().constData());
         widget->setEnabled(true);
+        auto* box = qobject_cast<QSpinBox*>(widget);
+        const char* property = box ? "value" : "currentIndex";
         // From the middle, so that a notch either way moves it.
-        if (auto* box = qobject_cast<QSpinBox*>(widget))
-            box->setValue((box->minimum() + box->maximum()) / 2);
-        else
-            qobject_cast<QComboBox*>(widget)->setCurrentIndex(1);
-        QCOMPARE(widget->focusPolicy(), Qt::StrongFocus);
-        if (focused) {
-            widget->setFocus();
-            QTRY_VERIFY(widget->hasFocus());
-        } else {
-            station->widget("op_abons_lw")->setFocus();
-        }
-        const QVariant before = widget->property(qobject_cast<QComboBox*>(widget) ? "currentIndex" : "value");
+        widget->setProperty(property, box ? (box->minimum() + box->maximum()) / 2 : 1);
+        (focused ? widget : list)->setFocus();
+        QTRY_VERIFY(widget->hasFocus() == focused);
+        const QVariant before = widget->property(property);
         const QPoint middle = widget->rect().center();
         QWheelEvent notch(middle, widget->mapToGlobal(middle), QPoint(), QPoint(0, -120), Qt::NoButton,
                           Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(widget, &notch);
-        const QVariant after = widget->property(qobject_cast<QComboBox*>(widget) ? "currentIndex" : "value");
-        QCOMPARE(after != before, focused);
+        QCOMPARE(widget->property(property) != before, focused);
     }
 
     void rotatorTroubleIsShownOnTheControlsAndJournaled_data()
     {
-        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("steps"); // s stall, m moving, q silent, a answering
         QTest::addColumn<int>("state");
         QTest::addColumn<QString>("tip");
         QTest::addColumn<int>("entries");
-        QTest::newRow("stall") << QStringList{ "stall" } << int(RotatorState::Stalled) << "Мотор не движется" << 1;
-        QTest::newRow("moving again") << QStringList{ "stall", "move" } << int(RotatorState::Following)
-                                      << "Измеренное положение" << 2;
-        QTest::newRow("silent controller") << QStringList{ "silent" } << int(RotatorState::Silent) << "не отвечает" << 1;
-        QTest::newRow("stall while silent") << QStringList{ "silent", "stall" } << int(RotatorState::Silent)
-                                            << "не отвечает" << 1;
-        QTest::newRow("answering again") << QStringList{ "silent", "answer" } << int(RotatorState::Following)
-                                         << "Измеренное положение" << 2;
+        QTest::newRow("stall") << "s" << int(RotatorState::Stalled) << "Мотор не движется" << 1;
+        QTest::newRow("moving again") << "sm" << int(RotatorState::Following) << "Измеренное положение" << 2;
+        QTest::newRow("silent controller") << "q" << int(RotatorState::Silent) << "не отвечает" << 1;
+        QTest::newRow("stall while silent") << "qs" << int(RotatorState::Silent) << "не отвечает" << 1;
+        QTest::newRow("answering again") << "qa" << int(RotatorState::Following) << "Измеренное положение" << 2;
     }
 
     void rotatorTroubleIsShownOnTheControlsAndJournaled()
     {
-        QFETCH(QStringList, steps);
+        QFETCH(QString, steps);
         QFETCH(int, state);
         QFETCH(QString, tip);
         QFETCH(int, entries);
         RotatorState& rotator = awareness->rotator();
-        const int before = awareness->journal().matching({ { JournalEntry::Rotator }, {}, {} }).size();
-        for (const QString& step : steps) {
-            if (step == QLatin1String("stall"))
-                rotator.stalled(true);
-            else if (step == QLatin1String("move"))
-                rotator.stalled(false);
-            else if (step == QLatin1String("silent"))
-                rotator.silent();
+        const int before = texts(JournalEntry::Rotator, {}).size();
+        for (const QChar step : steps) {
+            if (step == 's' || step == 'm')
+                rotator.stalled(step == 's');
             else
-                rotator.answering();
+                step == 'q' ? rotator.silent() : rotator.answering();
         }
         QCOMPARE(int(rotator.state()), state);
         QVERIFY(rotator.label()->toolTip().contains(tip));
         QVERIFY(station->spin("sm_angle_spb")->toolTip().contains(tip));
-        QCOMPARE(awareness->journal().matching({ { JournalEntry::Rotator }, {}, {} }).size() - before, entries);
+        QCOMPARE(texts(JournalEntry::Rotator, {}).size() - before, entries);
     }
 
 private:
+    // The modem reports once; the list then holds `lines` abonents.
+    bool hear(ScriptedModem& from, int lines, bool sync = true, quint16 seqnum = 1)
+    {
+        from.report(REP_CONT_STATUS, status(sync), seqnum, station->port);
+        return QTest::qWaitFor([&] { return list->count() == lines; });
+    }
+
+    QStringList texts(JournalEntry::Kind kind, const QString& key)
+    {
+        QStringList found;
+        for (const JournalEntry& entry : awareness->journal().matching({ { kind }, key, {} }))
+            found << entry.text;
+        return found;
+    }
+
     std::unique_ptr<Station> station;
     std::unique_ptr<ScriptedModem> modem;
     OperatorAwareness* awareness = nullptr;
